@@ -1,0 +1,44 @@
+#pragma once
+
+#include "port_access.h"
+
+#include <QByteArray>
+
+#include <array>
+
+// The XOR of a frame's bytes before its checksum digits.
+quint8 FrameChecksum(const QByteArray &bytes, quint8 start = 0);
+// The checksum as it goes on the wire: two uppercase hexadecimal digits, high first.
+QByteArray ChecksumDigits(quint8 checksum);
+
+// One request and reply with the module over the open port. A request is a tab, the
+// command, its checksum and a carriage return; the reply a line feed, a body, its
+// checksum and a carriage return. The reply is taken the moment its carriage return
+// arrives; the wait for it is bounded and keeps the window's messages running.
+class CommandExchange
+{
+public:
+    static constexpr int ReceiveBufferSize = 1024;
+    static constexpr int MaxCommandLength = 255;
+    // The wait ends at the first read that finds more than this many ms elapsed.
+    static constexpr quint32 ReplyWaitLimitMs = 150;
+
+    explicit CommandExchange(PortAccess &port);
+
+    // True for a reply whose checksum matches, or for a command that expects none
+    // (one that begins with "00").
+    bool SendCommand(const QByteArray &command);
+
+    // The last completed reply frame, line feed to carriage return; a zero byte in
+    // the reply cuts it short.
+    const QByteArray &LastReply() const { return m_lastReply; }
+    int ReplyLength() const { return m_replyLength; }
+
+private:
+    bool replyCheckPasses(int position) const;
+
+    PortAccess &m_port;
+    std::array<quint8, ReceiveBufferSize> ReceiveBuffer{};
+    QByteArray m_lastReply;
+    int m_replyLength = 0;
+};

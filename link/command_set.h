@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <array>
+#include <optional>
+
+// The module's vocabulary. Every command begins with "B00" and a command letter.
+namespace Command {
+inline const QByteArray ReadIdentity = QByteArrayLiteral("B00B");
+inline const QByteArray ReadVersion = QByteArrayLiteral("B00V");
+inline const QByteArray ReadMode = QByteArrayLiteral("B00G");
+inline const QByteArray ReadPolarity = QByteArrayLiteral("B00A");
+inline const QByteArray SetModeHold = QByteArrayLiteral("B00GH");
+inline const QByteArray SetModeNormal = QByteArrayLiteral("B00GS");
+inline const QByteArray FactoryPolarity = QByteArrayLiteral("B00A0000000000000000");
+inline const QByteArray FactoryBaudRate = QByteArrayLiteral("B00E5");
+} // namespace Command
+
+// Four flags, one per input or output, first to fourth.
+using FourFlags = std::array<bool, 4>;
+
+// Reply lengths, line feed and carriage return included, that the callers insist on.
+inline constexpr int IdentityReplyLength = 16;
+inline constexpr int OutputsReplyLength = 12;
+
+// "B00C" + the eight-character serial number + the two ID characters.
+QByteArray SetIdCommand(const QByteArray &serialNo, const QByteArray &id);
+// "B00E" + the baud code of a list index; nothing for an index outside 0 to 11.
+std::optional<QByteArray> SetBaudRateCommand(int modeIndex);
+// "B00A" + DI1..DI4 as "1"/"0" + twelve "0".
+QByteArray SetPolarityCommand(const FourFlags &checked);
+// "B00F" + DO1..DO4 as "1"/"0".
+QByteArray SetOutputsCommand(const FourFlags &on);
+
+// Reply fields, by 1-based position counted from the reply's line feed. They never
+// read past the reply: a field the reply is too short for comes back shorter.
+QByteArray ReplyModuleId(const QByteArray &reply);      // positions 3-4 of "B00B"
+QByteArray ReplySerialNo(const QByteArray &reply);      // positions 6-13 of "B00B"
+QByteArray ReplyVersion(const QByteArray &reply);       // positions 6-13 of "B00V"
+QByteArray ReplyModeFlag(const QByteArray &reply);      // position 6 of "B00G"
+QByteArray ReplyPolarityFlags(const QByteArray &reply); // positions 6-9 of "B00A"
+QByteArray ReplyInputStates(const QByteArray &reply);   // positions 6-9 of "B00F"
+
+// "H" at the mode position means Hold; anything else, or nothing, Normal.
+bool IsHoldMode(const QByteArray &modeFlag);
+// Flag n (0-based) of a four-character field is set only when it is exactly "1".
+FourFlags FlagsFromField(const QByteArray &field);

@@ -1,0 +1,172 @@
+#include "port_access.h"
+
+#include "mode_string.h"
+
+#include <QFile>
+#include <QSerialPort>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// Writes have no time-out of their own: without flow control a UART always drains.
+// This bound only keeps a wedged driver from freezing the window.
+constexpr int WriteDrainBoundMs = 2000;
+
+} // namespace
+
+PortAccess::PortAccess(PortMap map, LinkServices services)
+    : m_map(std::move(map)), m_services(std::move(services))
+{}
+
+PortAccess::~PortAccess()
+{
+    if (IsOpen())
+        ClosePort();
+}
+
+bool PortAccess::OpenPort(int portNumber, const QString &modeString)
+{
+    if (IsOpen())
+        ClosePort();
+
+    const QString device = m_map.devicePath(portNumber);
+    if (device.isEmpty())
+        return false;
+
+    // QSerialPort applies its own line settings as it opens and cannot report the
+    // ones it found, so read them first through a descriptor of our own: they are
+    // what a refused mode string leaves the port at.
+    const int probe =
+        ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (probe < 0)
+        return false;
+    auto found = std::make_unique<termios>();
+    if (!::isatty(probe) || ::tcgetattr(probe, found.get()) != 0) {
+        ::close(probe);
+        return false;
+    }
+
+    auto port = std::make_unique<QSerialPort>();
+    port->setPortName(device);
+    const bool opened = port->open(QIODevice::ReadWrite);
+    // Closed only now, while the port is held, so that this close never hangs up the line.
+    ::close(probe);
+    if (!opened)
+        return false;
+
+    m_port = std::move(port);
+    m_foundSettings = std::move(found);
+    applyModeString(modeString);
+    return true;
+}
+
+void PortAccess::applyModeString(const QString &modeString)
+{
+    const auto settings = ParseModeString(modeString);
+    const bool applied = settings && m_port->setBaudRate(settings->baudRate) &&
+                         m_port->setDataBits(settings->dataBits) &&
+                         m_port->setParity(settings->parity) &&
+                         m_port->setStopBits(settings->stopBits) &&
+                         m_port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!applied)
+        restoreFoundLineSettings();
+    m_port->clearError();
+}
+
+void PortAccess::restoreFoundLineSettings()
+{
+    // Only the line itself goes back (rate, framing, flow control); the raw mode
+    // that QSerialPort set for reading stays.
+    termios current{};
+    if (::tcgetattr(m_port->handle(), &current) != 0)
+        return;
+    const tcflag_t lineFlags = CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS | CMSPAR;
+    current.c_cflag = (current.c_cflag & ~lineFlags) | (m_foundSettings->c_cflag & lineFlags);
+    const tcflag_t softwareFlow = IXON | IXOFF | IXANY;
+    current.c_iflag = (current.c_iflag & ~softwareFlow) | (m_foundSettings->c_iflag & softwareFlow);
+    ::cfsetispeed(&current, ::cfgetispeed(m_foundSettings.get()));
+    ::cfsetospeed(&current, ::cfgetospeed(m_foundSettings.get()));
+    ::tcsetattr(m_port->handle(), TCSANOW, &current);
+}
+
+void PortAccess::ClosePort()
+{
+    if (!m_port)
+        return;
+    // QSerialPort puts back the settings it found at open as it closes.
+    m_port->close();
+    m_port.reset();
+    m_foundSettings.reset();
+}
+
+bool PortAccess::IsOpen() const
+{
+    return m_port != nullptr;
+}
+
+void PortAccess::writeOut(const char *bytes, int count)
+{
+    if (!m_port || deviceLost())
+        return;
+    m_port->write(bytes, count);
+    // QSerialPort::write() only fills a buffer; the pause after a write means
+    // nothing unless the bytes are already on their way.
+    m_port->flush();
+    if (m_port->bytesToWrite() > 0)
+        m_port->waitForBytesWritten(WriteDrainBoundMs);
+}
+
+void PortAccess::WriteByte(quint8 byte)
+{
+    writeOut(reinterpret_cast<const char *>(&byte), 1);
+    m_services.sleepMs(1);
+}
+
+void PortAccess::WriteBlock(const char *bytes, int count)
+{
+    writeOut(bytes, count);
+    m_services.sleepMs(5);
+}
+
+PortAccess::ReadResult PortAccess::ReadByte(quint8 &byte)
+{
+    if (!m_port || deviceLost())
+        return ReadResult::Lost;
+    if (m_port->bytesAvailable() == 0 && !m_port->waitForReadyRead(1)) {
+        // An idle line raises TimeoutError: that is the read giving up, not a fault.
+        if (m_port->error() == QSerialPort::TimeoutError)
+            m_port->clearError();
+    }
+    char c = 0;
+    if (m_port->getChar(&c)) {
+        byte = static_cast<quint8>(c);
+        return ReadResult::Byte;
+    }
+    return deviceLost() ? ReadResult::Lost : ReadResult::Idle;
+}
+
+bool PortAccess::deviceLost() const
+{
+    // A USB adapter pulled out, or a pseudo-terminal whose other side has gone: reads
+    // find the end of the file and writes fail, and that does not pass.
+    switch (m_port->error()) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        return true;
+    default:
+        return !m_port->isOpen();
+    }
+}
+
+void PortAccess::WaitMs(int milliseconds)
+{
+    if (milliseconds <= 0)
+        return;
+    const quint32 start = m_services.clockMs();
+    while (ElapsedMs(start, m_services.clockMs()) < static_cast<quint32>(milliseconds)) {
+    }
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "link_services.h"
+#include "port_map.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+class QSerialPort;
+struct termios;
+
+// The serial port of the link: at most one port open at a time, opened for exclusive
+// use by its number with a mode string, read one byte at a time with a 1 ms limit,
+// written with a fixed pause after each write. The port's own settings are read at
+// open and put back at close.
+class PortAccess
+{
+public:
+    enum class ReadResult
+    {
+        Byte,
+        Idle,
+        Lost
+    };
+
+    PortAccess(PortMap map, LinkServices services);
+    ~PortAccess();
+    PortAccess(const PortAccess &) = delete;
+    PortAccess &operator=(const PortAccess &) = delete;
+
+    // True when the port could be opened. A mode string the port refuses leaves the
+    // port at the line settings it had before, and the open still counts.
+    bool OpenPort(int portNumber, const QString &modeString);
+    // Puts the port's own settings back and closes it. Only after a successful open.
+    void ClosePort();
+    bool IsOpen() const;
+
+    // Each write is on its way before its pause begins: 1 ms after a byte,
+    // 5 ms after a block.
+    void WriteByte(quint8 byte);
+    void WriteBlock(const char *bytes, int count);
+
+    // One byte if one arrives within about 1 ms; Lost once the device has gone.
+    ReadResult ReadByte(quint8 &byte);
+
+    // Spins on the clock until that many milliseconds have passed, across its wrap.
+    void WaitMs(int milliseconds);
+
+    const LinkServices &services() const { return m_services; }
+    const PortMap &portMap() const { return m_map; }
+
+private:
+    void applyModeString(const QString &modeString);
+    void restoreFoundLineSettings();
+    void writeOut(const char *bytes, int count);
+    bool deviceLost() const;
+
+    PortMap m_map;
+    LinkServices m_services;
+    std::unique_ptr<QSerialPort> m_port;
+    std::unique_ptr<termios> m_foundSettings;
+};
+
+// Keeps a port open for one workflow: closes it on every way out of the scope,
+// and only if it was opened.
+class OpenedPort
+{
+public:
+    OpenedPort(PortAccess &port, int portNumber, const QString &modeString)
+        : m_port(port), m_open(port.OpenPort(portNumber, modeString))
+    {}
+    ~OpenedPort()
+    {
+        if (m_open)
+            m_port.ClosePort();
+    }
+    OpenedPort(const OpenedPort &) = delete;
+    OpenedPort &operator=(const OpenedPort &) = delete;
+
+    bool isOpen() const { return m_open; }
+
+private:
+    PortAccess &m_port;
+    bool m_open;
+};

@@ -1,0 +1,121 @@
+#include "port_map.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#endif
+
+namespace {
+
+constexpr int HighestPortNumber = 16;
+
+QString systemPortDevice(int portNumber)
+{
+    QStringList devices;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        devices.append(info.systemLocation());
+    std::sort(devices.begin(), devices.end(), NaturalLess);
+    if (portNumber > devices.size())
+        return {};
+    return devices.at(portNumber - 1);
+}
+
+} // namespace
+
+PortMap::PortMap(QString portsFolder) : m_portsFolder(std::move(portsFolder)) {}
+
+QString PortMap::defaultPortsFolder()
+{
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty())
+        config = QDir::homePath() + QStringLiteral("/.config");
+    return config + QStringLiteral("/VANTREL/ports");
+}
+
+QString PortMap::devicePath(int portNumber) const
+{
+    if (portNumber < 1 || portNumber > HighestPortNumber)
+        return {};
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(portNumber);
+#else
+    QString device;
+    if (QFileInfo(m_portsFolder).isDir()) {
+        // canonicalFilePath() resolves every link and is empty for a dangling one.
+        device =
+            QFileInfo(m_portsFolder + QStringLiteral("/COM%1").arg(portNumber)).canonicalFilePath();
+    } else {
+        device = systemPortDevice(portNumber);
+    }
+    if (device.isEmpty() || !IsTerminalDevice(device))
+        return {};
+    return device;
+#endif
+}
+
+bool IsTerminalDevice(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat st
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISCHR(st.st_mode))
+        return false;
+#ifdef Q_OS_LINUX
+    const unsigned int major = ::major(st.st_rdev);
+    // Unix98 pseudo-terminal slaves have no sysfs entry.
+    if (major >= 136 && major <= 143)
+        return true;
+    const QString subsystem =
+        QFileInfo(
+            QStringLiteral("/sys/dev/char/%1:%2/subsystem").arg(major).arg(::minor(st.st_rdev)))
+            .canonicalFilePath();
+    return subsystem.endsWith(QStringLiteral("/tty"));
+#else
+    return true;
+#endif
+#else
+    return !path.isEmpty();
+#endif
+}
+
+bool NaturalLess(const QString &a, const QString &b)
+{
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            qsizetype iEnd = i;
+            qsizetype jEnd = j;
+            while (iEnd < a.size() && a[iEnd].isDigit())
+                ++iEnd;
+            while (jEnd < b.size() && b[jEnd].isDigit())
+                ++jEnd;
+            // Compare digit runs by value: strip leading zeros, then length, then text.
+            QStringView x = QStringView(a).mid(i, iEnd - i);
+            QStringView y = QStringView(b).mid(j, jEnd - j);
+            while (x.size() > 1 && x.front() == u'0')
+                x = x.mid(1);
+            while (y.size() > 1 && y.front() == u'0')
+                y = y.mid(1);
+            if (x.size() != y.size())
+                return x.size() < y.size();
+            if (const int c = x.compare(y); c != 0)
+                return c < 0;
+            i = iEnd;
+            j = jEnd;
+        } else {
+            if (a[i] != b[j])
+                return a[i] < b[j];
+            ++i;
+            ++j;
+        }
+    }
+    return a.size() - i < b.size() - j;
+}

@@ -1,0 +1,168 @@
+// tx4040-sim: the TX4040 module on a pseudo-terminal, linked as COM<n> in the ports
+// folder of $XDG_CONFIG_HOME/VANTREL. Prints the device path and runs until
+// SIGINT or SIGTERM, or until a hang-up fault makes the device vanish.
+
+#include "fault_plan.h"
+#include "line_setting.h"
+#include "simulated_module.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+QString portsFolder()
+{
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty())
+        config = QDir::homePath() + QStringLiteral("/.config");
+    return config + QStringLiteral("/VANTREL/ports");
+}
+
+bool isFlags(const QString &text, int length)
+{
+    if (text.size() != length)
+        return false;
+    for (const QChar c : text) {
+        if (c != u'0' && c != u'1')
+            return false;
+    }
+    return true;
+}
+
+int usageError(const QString &message)
+{
+    std::fprintf(stderr, "tx4040-sim: %s\n", qPrintable(message));
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Signals are taken by sigtimedwait() below, never by a handler on another thread.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Simulated VANTREL TX4040 module"));
+    parser.addHelpOption();
+    const QCommandLineOption port({QStringLiteral("p"), QStringLiteral("port")},
+                                  QStringLiteral("COM port number to appear as (1-16)."),
+                                  QStringLiteral("n"), QStringLiteral("1"));
+    const QCommandLineOption setting(
+        {QStringLiteral("s"), QStringLiteral("setting")},
+        QStringLiteral("Line setting: index 0-11 or a mode string such as 19200,e,8,1."),
+        QStringLiteral("setting"), QStringLiteral("5"));
+    const QCommandLineOption id(QStringLiteral("id"), QStringLiteral("Module ID, 01-99."),
+                                QStringLiteral("id"), QStringLiteral("01"));
+    const QCommandLineOption serial(QStringLiteral("serial"),
+                                    QStringLiteral("Serial number, 8 characters."),
+                                    QStringLiteral("text"), QStringLiteral("TX040001"));
+    const QCommandLineOption version(QStringLiteral("firmware"),
+                                     QStringLiteral("Version text, 8 characters."),
+                                     QStringLiteral("text"), QStringLiteral("01.05-03"));
+    const QCommandLineOption mode(QStringLiteral("mode"), QStringLiteral("hold or normal."),
+                                  QStringLiteral("mode"), QStringLiteral("hold"));
+    const QCommandLineOption polarity(QStringLiteral("polarity"),
+                                      QStringLiteral("Input polarity flags DI1-DI4, e.g. 0101."),
+                                      QStringLiteral("flags"), QStringLiteral("0000"));
+    const QCommandLineOption inputs(
+        QStringLiteral("inputs"),
+        QStringLiteral("Input contacts DI1-DI4; several, comma-separated, are stepped "
+                       "through every --inputs-period ms."),
+        QStringLiteral("flags"), QStringLiteral("0000"));
+    const QCommandLineOption period(QStringLiteral("inputs-period"),
+                                    QStringLiteral("Milliseconds per input pattern."),
+                                    QStringLiteral("ms"), QStringLiteral("1000"));
+    const QCommandLineOption silent(QStringLiteral("silent"),
+                                    QStringLiteral("A port with no module behind it."));
+    const QCommandLineOption trace(QStringLiteral("trace"),
+                                   QStringLiteral("Write every frame heard and sent to FILE."),
+                                   QStringLiteral("FILE"));
+    const QCommandLineOption fault(
+        QStringLiteral("fault"),
+        QStringLiteral("KIND[=VALUE][@COMMAND][*COUNT|*always]; KIND: no-reply, late, "
+                       "bad-checksum, lowercase-checksum, wrong-length, stray-byte, babble, "
+                       "zero-byte, hang-up, raw=HEX. May be repeated."),
+        QStringLiteral("fault"));
+    parser.addOptions(
+        {port, setting, id, serial, version, mode, polarity, inputs, period, silent, trace, fault});
+    parser.process(app);
+
+    SimConfig config;
+    config.portsFolder = portsFolder();
+    bool ok = false;
+    config.portNumber = parser.value(port).toInt(&ok);
+    if (!ok || config.portNumber < 1 || config.portNumber > 16)
+        return usageError(QStringLiteral("--port takes 1 to 16"));
+
+    const QString settingText = parser.value(setting);
+    const int index = settingText.toInt(&ok);
+    if (ok && index >= 0 && index < SimSettingCount) {
+        config.state.settingIndex = index;
+    } else {
+        config.state.settingIndex = -1;
+        for (int i = 0; i < SimSettingCount; ++i) {
+            if (SimLineSetting::fromModeString(settingText) == ModuleSetting(i))
+                config.state.settingIndex = i;
+        }
+        if (config.state.settingIndex < 0)
+            return usageError(QStringLiteral("unknown setting: %1").arg(settingText));
+    }
+
+    config.state.id = parser.value(id).toLatin1();
+    config.state.serialNo = parser.value(serial).toLatin1();
+    config.state.version = parser.value(version).toLatin1();
+    config.state.holdMode = parser.value(mode) != u"normal";
+    if (!isFlags(parser.value(polarity), 4))
+        return usageError(QStringLiteral("--polarity takes four 0/1 characters"));
+    config.state.polarity = parser.value(polarity).toLatin1() + QByteArray(12, '0');
+    const QStringList patterns = parser.value(inputs).split(u',');
+    for (const QString &p : patterns) {
+        if (!isFlags(p, 4))
+            return usageError(QStringLiteral("--inputs takes four 0/1 characters"));
+    }
+    config.state.contacts = patterns.first().toLatin1();
+    config.silent = parser.isSet(silent);
+    config.tracePath = parser.value(trace);
+
+    SimulatedModule module(config);
+    for (const QString &text : parser.values(fault)) {
+        QString error;
+        const auto parsed = ParseFault(text, &error);
+        if (!parsed)
+            return usageError(error);
+        module.addFault(*parsed);
+    }
+    QString error;
+    if (!module.start(&error))
+        return usageError(error);
+    if (patterns.size() > 1) {
+        QList<QByteArray> schedule;
+        for (const QString &p : patterns)
+            schedule.append(p.toLatin1());
+        module.setContactSchedule(schedule, parser.value(period).toInt());
+    }
+
+    std::printf("%s\n", qPrintable(module.devicePath()));
+    std::fflush(stdout);
+
+    const timespec poll{0, 100'000'000};
+    while (!module.hasVanished()) {
+        if (sigtimedwait(&stopSignals, nullptr, &poll) > 0)
+            break;
+    }
+    module.stop();
+    return 0;
+}

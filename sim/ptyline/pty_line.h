@@ -1,0 +1,3 @@
+#pragma once
+
+extern "C" int tx4040_ptyline_interposed() noexcept;

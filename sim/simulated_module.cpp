@@ -1,0 +1,534 @@
+#include "simulated_module.h"
+
+#include "ptyline/line_report.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+
+namespace {
+
+constexpr char Tab = '\t';
+constexpr char CarriageReturn = '\r';
+constexpr int LongestRequest = 300;
+constexpr qsizetype ReceivedBytesKept = 64 * 1024;
+
+qint64 monotonicNs()
+{
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+int baudOf(speed_t speed)
+{
+    switch (speed) {
+    case B1200:
+        return 1200;
+    case B2400:
+        return 2400;
+    case B4800:
+        return 4800;
+    case B9600:
+        return 9600;
+    case B19200:
+        return 19200;
+    case B38400:
+        return 38400;
+    case B57600:
+        return 57600;
+    case B115200:
+        return 115200;
+    case B230400:
+        return 230400;
+    default:
+        return 0;
+    }
+}
+
+bool checksumMatches(const QByteArray &frame)
+{
+    // frame: tab, command, two digits, carriage return
+    if (frame.size() < 4)
+        return false;
+    const QByteArray command = frame.mid(1, frame.size() - 4);
+    return frame.mid(frame.size() - 3, 2) ==
+           SimFrame::checksumDigits(SimFrame::xorOf(command, quint8(Tab)));
+}
+
+bool hasHexLetter(const QByteArray &digits)
+{
+    return std::any_of(digits.begin(), digits.end(), [](char c) { return c >= 'A'; });
+}
+
+} // namespace
+
+SimulatedModule::SimulatedModule(SimConfig config)
+    : m_config(std::move(config)), m_behaviour(m_config.state)
+{}
+
+SimulatedModule::~SimulatedModule()
+{
+    stop();
+}
+
+bool SimulatedModule::start(QString *error)
+{
+    auto fail = [&](const QString &message) {
+        if (error)
+            *error = message;
+        closeDevice();
+        return false;
+    };
+
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+        return fail(QStringLiteral("cannot create a pseudo-terminal"));
+    m_devicePath = QString::fromLocal8Bit(::ptsname(m_master));
+
+    // Held open and never read: it keeps the pty alive while no program has the port.
+    m_slave = ::open(::ptsname(m_master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_slave < 0)
+        return fail(QStringLiteral("cannot open %1").arg(m_devicePath));
+    termios raw{};
+    ::tcgetattr(m_slave, &raw);
+    ::cfmakeraw(&raw);
+    raw.c_cflag |= CLOCAL | CREAD;
+    ::cfsetspeed(&raw, B9600);
+    ::tcsetattr(m_slave, TCSANOW, &raw);
+
+    struct stat st
+    {
+    };
+    ::fstat(m_slave, &st);
+    m_device = st.st_rdev;
+    if (!ptyline::createReport(m_device))
+        return fail(QStringLiteral("cannot create %1")
+                        .arg(QString::fromStdString(ptyline::reportPath(m_device))));
+
+    if (!QDir().mkpath(m_config.portsFolder))
+        return fail(QStringLiteral("cannot create %1").arg(m_config.portsFolder));
+    m_linkPath = m_config.portsFolder + QStringLiteral("/COM%1").arg(m_config.portNumber);
+    const QFileInfo existing(m_linkPath);
+    if (existing.isSymLink() && !existing.exists())
+        QFile::remove(m_linkPath); // dangling: left by a module that did not end cleanly
+    if (!QFile::link(m_devicePath, m_linkPath))
+        return fail(QStringLiteral("cannot link %1: it exists already").arg(m_linkPath));
+    m_linked = true;
+
+    if (!m_config.tracePath.isEmpty()) {
+        m_traceFile.setFileName(m_config.tracePath);
+        if (!m_traceFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+            return fail(QStringLiteral("cannot write %1").arg(m_config.tracePath));
+    }
+
+    m_wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_wake < 0)
+        return fail(QStringLiteral("cannot create an eventfd"));
+    m_stopping = false;
+    m_thread = std::thread([this] { run(); });
+    return true;
+}
+
+void SimulatedModule::stop()
+{
+    if (m_thread.joinable()) {
+        m_stopping = true;
+        const quint64 one = 1;
+        [[maybe_unused]] const auto written = ::write(m_wake, &one, sizeof one);
+        m_thread.join();
+    }
+    closeDevice();
+    if (m_wake >= 0) {
+        ::close(m_wake);
+        m_wake = -1;
+    }
+    m_traceFile.close();
+}
+
+void SimulatedModule::closeDevice()
+{
+    // The link goes only if it is still ours.
+    if (m_linked && QFileInfo(m_linkPath).symLinkTarget() == m_devicePath)
+        QFile::remove(m_linkPath);
+    m_linked = false;
+    if (m_device != 0)
+        ptyline::removeReport(m_device);
+    m_device = 0;
+    if (m_slave >= 0)
+        ::close(m_slave);
+    if (m_master >= 0)
+        ::close(m_master);
+    m_slave = m_master = -1;
+}
+
+ModuleState SimulatedModule::state() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_behaviour.state();
+}
+
+void SimulatedModule::setState(const ModuleState &state)
+{
+    std::lock_guard lock(m_mutex);
+    m_behaviour.state() = state;
+}
+
+void SimulatedModule::setContacts(const QByteArray &contacts)
+{
+    std::lock_guard lock(m_mutex);
+    m_schedule.clear();
+    m_behaviour.state().contacts = contacts;
+}
+
+void SimulatedModule::setContactSchedule(const QList<QByteArray> &patterns, int periodMs)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_schedule = patterns;
+        m_schedulePeriodNs = qint64(std::max(periodMs, 1)) * 1'000'000;
+        m_scheduleStartNs = monotonicNs();
+    }
+    const quint64 one = 1;
+    [[maybe_unused]] const auto written = ::write(m_wake, &one, sizeof one);
+}
+
+void SimulatedModule::addFault(const Fault &fault)
+{
+    std::lock_guard lock(m_mutex);
+    m_faults.add(fault);
+}
+
+void SimulatedModule::clearFaults()
+{
+    std::lock_guard lock(m_mutex);
+    m_faults.clear();
+    m_babbleNextNs = -1;
+}
+
+void SimulatedModule::hangUp()
+{
+    m_hangUpRequested = true;
+    const quint64 one = 1;
+    if (m_wake >= 0) {
+        [[maybe_unused]] const auto written = ::write(m_wake, &one, sizeof one);
+    }
+}
+
+QList<TraceEntry> SimulatedModule::trace() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_trace;
+}
+
+void SimulatedModule::clearTrace()
+{
+    std::lock_guard lock(m_mutex);
+    m_trace.clear();
+    m_heard.clear();
+    m_received.clear();
+}
+
+QByteArray SimulatedModule::receivedBytes() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_received;
+}
+
+QList<QByteArray> SimulatedModule::heardCommands() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_heard;
+}
+
+SimLineSetting SimulatedModule::ownSetting() const
+{
+    return ModuleSetting(m_behaviour.state().settingIndex);
+}
+
+SimLineSetting SimulatedModule::programSetting() const
+{
+    if (m_master < 0)
+        return {};
+    termios kernel{};
+    ::tcgetattr(m_master, &kernel);
+    const int baud = baudOf(::cfgetospeed(&kernel));
+    // The pty keeps the rate; parity and character size come from the report, unless
+    // the report is stale (the rate was changed without it).
+    const auto reported =
+        SimLineSetting::fromModeString(QString::fromStdString(ptyline::readReport(m_device)));
+    if (reported && reported->baud == baud)
+        return *reported;
+    return SimLineSetting{baud, 'n', 8, (kernel.c_cflag & CSTOPB) ? 2 : 1};
+}
+
+void SimulatedModule::record(const QString &event, const SimLineSetting &setting,
+                             const QByteArray &bytes)
+{
+    TraceEntry entry{EpochMicrosNow(), event, setting.modeString(), bytes};
+    if (m_traceFile.isOpen()) {
+        m_traceFile.write(entry.line().toUtf8() + '\n');
+        m_traceFile.flush();
+    }
+    m_trace.append(std::move(entry));
+}
+
+void SimulatedModule::run()
+{
+    // Wake-ups to the microsecond: a character at 115200 baud takes 95 us.
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+    while (!m_stopping) {
+        qint64 deadline = -1;
+        {
+            std::lock_guard lock(m_mutex);
+            deadline = nextDeadlineNs();
+        }
+        pollfd fds[2] = {{m_wake, POLLIN, 0}, {m_master, POLLIN, 0}};
+        timespec timeout{};
+        timespec *timeoutPtr = nullptr;
+        if (deadline >= 0) {
+            const qint64 wait = std::max<qint64>(0, deadline - monotonicNs());
+            timeout = {time_t(wait / 1'000'000'000), long(wait % 1'000'000'000)};
+            timeoutPtr = &timeout;
+        }
+        ::ppoll(fds, m_master >= 0 ? 2 : 1, timeoutPtr, nullptr);
+        if (fds[0].revents & POLLIN) {
+            quint64 count = 0;
+            [[maybe_unused]] const auto n = ::read(m_wake, &count, sizeof count);
+        }
+
+        std::lock_guard lock(m_mutex);
+        if (m_hangUpRequested && !m_vanished)
+            vanish();
+        if (m_vanished)
+            continue;
+        const qint64 now = monotonicNs();
+        if (fds[1].revents & POLLIN)
+            receive(now);
+        followSchedule(now);
+        while (!m_requests.empty() && m_requests.front().heardAtNs <= now) {
+            const Request request = m_requests.front();
+            m_requests.pop_front();
+            hear(request);
+            if (m_vanished)
+                break;
+        }
+        if (!m_vanished)
+            transmitDue(monotonicNs());
+    }
+}
+
+qint64 SimulatedModule::nextDeadlineNs() const
+{
+    qint64 deadline = -1;
+    auto consider = [&](qint64 t) {
+        if (t >= 0 && (deadline < 0 || t < deadline))
+            deadline = t;
+    };
+    if (!m_requests.empty())
+        consider(m_requests.front().heardAtNs);
+    if (!m_output.empty())
+        consider(m_output.front().atNs);
+    consider(m_babbleNextNs);
+    if (!m_schedule.isEmpty())
+        consider(monotonicNs() + m_schedulePeriodNs / 4);
+    return deadline;
+}
+
+void SimulatedModule::receive(qint64 nowNs)
+{
+    char buffer[512];
+    const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+    if (n <= 0)
+        return;
+    // The program's bytes cross the wire at the rate it set: each one has arrived
+    // only a character time after the one before it.
+    const SimLineSetting setting = programSetting();
+    const qint64 characterNs = setting.characterTimeNs();
+    if (m_received.size() < ReceivedBytesKept)
+        m_received.append(buffer, n);
+    for (ssize_t i = 0; i < n; ++i) {
+        m_inLineFreeNs = std::max(nowNs, m_inLineFreeNs) + characterNs;
+        receiveByte(buffer[i], m_inLineFreeNs, setting);
+    }
+}
+
+void SimulatedModule::receiveByte(char byte, qint64 arrivalNs, const SimLineSetting &setting)
+{
+    if (byte == Tab) {
+        m_receiving = QByteArray(1, Tab);
+        m_inFrame = true;
+        return;
+    }
+    if (!m_inFrame)
+        return; // noise between frames
+    m_receiving.append(byte);
+    if (byte == CarriageReturn) {
+        m_requests.push_back(Request{m_receiving, arrivalNs, setting});
+        m_inFrame = false;
+    } else if (m_receiving.size() > LongestRequest) {
+        m_inFrame = false;
+    }
+}
+
+void SimulatedModule::hear(const Request &request)
+{
+    if (!(request.setting == ownSetting())) {
+        // At another setting the module receives only garbled characters.
+        record(QStringLiteral("rx-unheard"), request.setting, request.frame);
+        return;
+    }
+    if (!checksumMatches(request.frame)) {
+        record(QStringLiteral("rx-bad-checksum"), request.setting, request.frame);
+        return;
+    }
+    const QByteArray command = request.frame.mid(1, request.frame.size() - 4);
+    if (m_config.silent) {
+        record(QStringLiteral("rx-ignored"), request.setting, request.frame);
+        return;
+    }
+    const std::optional<Fault> fault = m_faults.take(command);
+    if (fault && fault->kind == FaultKind::NoReply) {
+        record(QStringLiteral("rx-ignored"), request.setting, request.frame);
+        return;
+    }
+    record(QStringLiteral("rx"), request.setting, request.frame);
+    m_heard.append(command);
+    if (fault && fault->kind == FaultKind::HangUp) {
+        vanish();
+        return;
+    }
+    if (fault && fault->kind == FaultKind::Babble) {
+        m_babbleNextNs = std::max(request.heardAtNs, m_outLineFreeNs);
+        m_babbleUntilNs = fault->value > 0 ? m_babbleNextNs + qint64(fault->value) * 1'000'000 : 0;
+        m_sending = "\n"; // a frame begins, and never ends
+        return;
+    }
+
+    const ModuleResponse response = m_behaviour.handle(command);
+    if (!response.body)
+        return;
+    m_settingAfterReply = response.newSettingIndex;
+    qint64 start = request.heardAtNs;
+    if (fault && fault->kind == FaultKind::LateReply)
+        start += qint64(fault->value) * 1'000'000;
+    send(replyFrame(*response.body, fault), start);
+}
+
+QByteArray SimulatedModule::replyFrame(const QByteArray &body,
+                                       const std::optional<Fault> &fault) const
+{
+    if (!fault)
+        return SimFrame::reply(body);
+    QByteArray b = body;
+    switch (fault->kind) {
+    case FaultKind::BadChecksum: {
+        const QByteArray head = '\n' + b;
+        return head + SimFrame::checksumDigits(SimFrame::xorOf(head) ^ 0xFF) + '\r';
+    }
+    case FaultKind::LowercaseChecksum: {
+        // Only a checksum with a letter in it can be written in lowercase; the first
+        // body character is not read by the program, so choose it to get one.
+        for (char c = '!'; c <= '~' && !b.isEmpty(); ++c) {
+            b[0] = c;
+            if (hasHexLetter(SimFrame::checksumDigits(SimFrame::xorOf('\n' + b))))
+                break;
+        }
+        const QByteArray head = '\n' + b;
+        return head + SimFrame::checksumDigits(SimFrame::xorOf(head), true) + '\r';
+    }
+    case FaultKind::WrongLength:
+        if (fault->value > 0)
+            b.append(QByteArray(fault->value, '0'));
+        else
+            b.chop(std::min<qsizetype>(-fault->value, b.size()));
+        return SimFrame::reply(b);
+    case FaultKind::StrayByte:
+        return char(fault->value) + SimFrame::reply(b);
+    case FaultKind::RawReply:
+        return fault->raw;
+    case FaultKind::ZeroByte:
+        if (fault->value >= 2 && fault->value - 2 < b.size())
+            b[fault->value - 2] = '\0';
+        return SimFrame::reply(b);
+    default:
+        return SimFrame::reply(b);
+    }
+}
+
+void SimulatedModule::send(const QByteArray &frame, qint64 startNs)
+{
+    // Each character is handed to the pty the moment its last bit would arrive.
+    const qint64 characterNs = ownSetting().characterTimeNs();
+    qint64 at = std::max(startNs, m_outLineFreeNs);
+    for (qsizetype i = 0; i < frame.size(); ++i) {
+        at += characterNs;
+        m_output.push_back(OutByte{at, frame[i], i == frame.size() - 1});
+    }
+    m_outLineFreeNs = at;
+}
+
+void SimulatedModule::transmitDue(qint64 nowNs)
+{
+    while (!m_output.empty() && m_output.front().atNs <= nowNs) {
+        const OutByte out = m_output.front();
+        m_output.pop_front();
+        // A full pty (nobody reading) drops the byte, as a line would with no listener.
+        [[maybe_unused]] const auto written = ::write(m_master, &out.byte, 1);
+        m_sending.append(out.byte);
+        if (out.endsFrame) {
+            record(QStringLiteral("tx"), ownSetting(), m_sending);
+            m_sending.clear();
+            // "B00E": the answer goes out at the old setting, then the module switches.
+            if (m_settingAfterReply) {
+                m_behaviour.state().settingIndex = *m_settingAfterReply;
+                m_settingAfterReply.reset();
+            }
+        }
+    }
+    if (m_babbleNextNs >= 0) {
+        const qint64 characterNs = ownSetting().characterTimeNs();
+        while (m_babbleNextNs <= nowNs) {
+            if (m_babbleUntilNs > 0 && m_babbleNextNs >= m_babbleUntilNs) {
+                record(QStringLiteral("tx"), ownSetting(), m_sending);
+                m_sending.clear();
+                m_babbleNextNs = -1;
+                break;
+            }
+            const char byte = m_sending.isEmpty() ? '\n' : 'x';
+            [[maybe_unused]] const auto written = ::write(m_master, &byte, 1);
+            if (m_sending.size() < 64)
+                m_sending.append(byte);
+            m_babbleNextNs += characterNs;
+            m_outLineFreeNs = m_babbleNextNs;
+        }
+    }
+}
+
+void SimulatedModule::followSchedule(qint64 nowNs)
+{
+    if (m_schedule.isEmpty())
+        return;
+    const qint64 step = (nowNs - m_scheduleStartNs) / m_schedulePeriodNs;
+    m_behaviour.state().contacts = m_schedule.at(step % m_schedule.size());
+}
+
+void SimulatedModule::vanish()
+{
+    record(QStringLiteral("hang-up"), ownSetting(), {});
+    m_vanished = true;
+    m_output.clear();
+    m_requests.clear();
+    m_babbleNextNs = -1;
+    closeDevice();
+}

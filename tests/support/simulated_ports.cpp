@@ -1,0 +1,55 @@
+#include "simulated_ports.h"
+
+#include "pty_line.h"
+
+#include <QTest>
+
+SimulatedPorts::SimulatedPorts() : m_previousConfigHome(qgetenv("XDG_CONFIG_HOME"))
+{
+    // Without it the ptys could not carry parity, and every test at even parity would
+    // fail for a reason that has nothing to do with the program.
+    if (!tx4040_ptyline_interposed())
+        qFatal("the pty line library is not in front of libc's tcsetattr()");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+}
+
+SimulatedPorts::~SimulatedPorts()
+{
+    m_modules.clear();
+    qputenv("XDG_CONFIG_HOME", m_previousConfigHome);
+}
+
+QString SimulatedPorts::portsFolder() const
+{
+    return m_config.path() + QStringLiteral("/VANTREL/ports");
+}
+
+SimulatedModule &SimulatedPorts::addModule(int portNumber, int settingIndex, ModuleState state)
+{
+    state.settingIndex = settingIndex;
+    SimConfig config{portsFolder(), portNumber, state, false, {}};
+    auto module = std::make_unique<SimulatedModule>(config);
+    QString error;
+    if (!module->start(&error))
+        qFatal("simulated module on COM%d: %s", portNumber, qPrintable(error));
+    m_modules.push_back(std::move(module));
+    return *m_modules.back();
+}
+
+SimulatedModule &SimulatedPorts::addSilentPort(int portNumber)
+{
+    SimConfig config{portsFolder(), portNumber, {}, true, {}};
+    auto module = std::make_unique<SimulatedModule>(config);
+    QString error;
+    if (!module->start(&error))
+        qFatal("silent port COM%d: %s", portNumber, qPrintable(error));
+    m_modules.push_back(std::move(module));
+    return *m_modules.back();
+}
+
+ModuleState ModuleWithSerial(const QByteArray &serialNo)
+{
+    ModuleState state;
+    state.serialNo = serialNo;
+    return state;
+}

@@ -1,0 +1,282 @@
+// One request and reply over a pseudo-terminal with the simulated module: the bytes
+// on the wire, every kind of reply, and the bound on the wait.
+
+#include "command_exchange.h"
+#include "command_set.h"
+#include "simulated_ports.h"
+
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+constexpr int Port = 3;
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+// The reply wait is bounded at about 151 ms; a loaded machine may add a little.
+bool withinReplyBound(qint64 ms)
+{
+    return ms >= 150 && ms <= 260;
+}
+
+} // namespace
+
+class CommandExchangeTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void framesOnTheWire_data();
+    void framesOnTheWire();
+    void replies_data();
+    void replies();
+    void shortFrames_data();
+    void shortFrames();
+    void commandWithoutReply();
+    void tooLongCommandIsNotSent();
+    void waitIsBoundedAcrossTheClockWrap();
+    void windowKeepsRunningDuringTheWait();
+    void vanishingDeviceEndsTheExchange();
+    void replyTakesTheWireTime();
+};
+
+void CommandExchangeTest::framesOnTheWire_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::newRow("B00B") << Command::ReadIdentity << hex("09423030423039 0D");
+    QTest::newRow("B00V") << Command::ReadVersion << hex("09423030563144 0D");
+    QTest::newRow("B00GH") << Command::SetModeHold << hex("0942303047483434 0D");
+    QTest::newRow("B00E5") << Command::FactoryBaudRate << hex("0942303045353342 0D");
+    QTest::newRow("B00F1010") << SetOutputsCommand({true, false, true, false})
+                              << QByteArray("\tB00F1010") +
+                                     ChecksumDigits(FrameChecksum("B00F1010", 9)) + '\r';
+}
+
+void CommandExchangeTest::framesOnTheWire()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, wire);
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(Port);
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(Port, QStringLiteral("19200,e,8,1")));
+    CommandExchange exchange(port);
+    QVERIFY(exchange.SendCommand(command));
+    QCOMPARE(module.receivedBytes(), wire);
+}
+
+void CommandExchangeTest::replies_data()
+{
+    QTest::addColumn<QList<Fault>>("faults");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<QByteArray>("lastReply"); // empty: not checked, or unchanged on a time-out
+    QTest::addColumn<int>("replyLength");      // -1: many
+    QTest::addColumn<bool>("timesOut");
+
+    const QByteArray body = "!01BTX040001";
+    auto frame = [](const QByteArray &b, quint8 flip = 0) {
+        const QByteArray head = '\n' + b;
+        return head + ChecksumDigits(FrameChecksum(head) ^ flip) + '\r';
+    };
+    auto one = [](FaultKind kind, int value = 0) { return QList<Fault>{{kind, {}, 1, value, {}}}; };
+
+    QTest::newRow("valid") << QList<Fault>{} << true << frame(body) << 16 << false;
+    QTest::newRow("bad checksum") << one(FaultKind::BadChecksum) << false << frame(body, 0xFF) << 16
+                                  << false;
+    QTest::newRow("lowercase checksum")
+        << one(FaultKind::LowercaseChecksum) << false << QByteArray() << 16 << false;
+    QTest::newRow("17 characters")
+        << one(FaultKind::WrongLength, 1) << true << frame(body + '0') << 17 << false;
+    QTest::newRow("15 characters")
+        << one(FaultKind::WrongLength, -1) << true << frame(body.chopped(1)) << 15 << false;
+    QTest::newRow("zero byte in the body")
+        << one(FaultKind::ZeroByte, 6) << true << QByteArray("\n!01B") << 16 << false;
+    QTest::newRow("stray byte first")
+        << one(FaultKind::StrayByte, '~') << false << QByteArray() << 17 << true;
+    QTest::newRow("no reply") << one(FaultKind::NoReply) << false << QByteArray() << 0 << true;
+    QTest::newRow("late reply") << one(FaultKind::LateReply, 250) << false << QByteArray() << 0
+                                << true;
+    QTest::newRow("endless bytes") << one(FaultKind::Babble) << false << QByteArray() << -1 << true;
+}
+
+void CommandExchangeTest::replies()
+{
+    QFETCH(QList<Fault>, faults);
+    QFETCH(bool, result);
+    QFETCH(QByteArray, lastReply);
+    QFETCH(int, replyLength);
+    QFETCH(bool, timesOut);
+
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(Port);
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(Port, QStringLiteral("19200,e,8,1")));
+    CommandExchange exchange(port);
+    // A first exchange leaves a reply to compare against.
+    QVERIFY(exchange.SendCommand(Command::ReadMode));
+    const QByteArray before = exchange.LastReply();
+    QCOMPARE(before, QByteArray("\n!01GH") + ChecksumDigits(FrameChecksum("\n!01GH")) + '\r');
+
+    for (const Fault &fault : faults)
+        module.addFault(fault);
+    bool sent = false;
+    const qint64 ms = MeasureMs([&] { sent = exchange.SendCommand(Command::ReadIdentity); });
+    module.clearFaults();
+
+    QCOMPARE(sent, result);
+    if (!lastReply.isEmpty())
+        QCOMPARE(exchange.LastReply(), lastReply);
+    else if (timesOut)
+        QCOMPARE(exchange.LastReply(), before);
+    if (replyLength >= 0)
+        QCOMPARE(exchange.ReplyLength(), replyLength);
+    else
+        QVERIFY(exchange.ReplyLength() > 100); // every babbled byte was counted
+    if (timesOut)
+        QVERIFY2(withinReplyBound(ms), qPrintable(QString::number(ms)));
+    else
+        QVERIFY2(ms < 100, qPrintable(QString::number(ms)));
+    // Whatever the reply was, no field reads past it.
+    QVERIFY(ReplySerialNo(exchange.LastReply()).size() <=
+            qMax(0, int(exchange.LastReply().size()) - 5));
+}
+
+void CommandExchangeTest::shortFrames_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<int>("replyLength");
+    QTest::newRow("empty body, shortest valid frame") << QByteArray("\n0A\r") << true << 4;
+    QTest::newRow("lowercase 0a") << QByteArray("\n0a\r") << false << 4;
+    QTest::newRow("line feed, carriage return") << QByteArray("\n\r") << false << 2;
+    QTest::newRow("one character between") << QByteArray("\nx\r") << false << 3;
+    QTest::newRow("a zero byte where the checksum goes") << QByteArray("\n\0\0\r", 4) << false << 4;
+}
+
+void CommandExchangeTest::shortFrames()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(bool, result);
+    QFETCH(int, replyLength);
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(Port);
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(Port, QStringLiteral("19200,e,8,1")));
+    CommandExchange exchange(port);
+    module.addFault(Fault{FaultKind::RawReply, {}, 1, 0, frame});
+    QCOMPARE(exchange.SendCommand(Command::ReadIdentity), result);
+    QCOMPARE(exchange.ReplyLength(), replyLength);
+    QCOMPARE(exchange.LastReply(),
+             frame.left(frame.indexOf('\0') < 0 ? frame.size() : frame.indexOf('\0')));
+}
+
+void CommandExchangeTest::commandWithoutReply()
+{
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(Port);
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(Port, QStringLiteral("19200,e,8,1")));
+    CommandExchange exchange(port);
+    QVERIFY(exchange.SendCommand(Command::ReadIdentity));
+    const QByteArray before = exchange.LastReply();
+    bool sent = false;
+    const qint64 ms = MeasureMs([&] { sent = exchange.SendCommand("00X"); });
+    QVERIFY(sent);
+    QVERIFY2(ms >= 19 && ms < 60, qPrintable(QString::number(ms))); // 9 ms of pauses, 10 ms wait
+    QCOMPARE(exchange.LastReply(), before);
+    QCOMPARE(exchange.ReplyLength(), 0);
+    QVERIFY(module.receivedBytes().endsWith(QByteArray("\t00X") +
+                                            ChecksumDigits(FrameChecksum("00X", 9)) + '\r'));
+}
+
+void CommandExchangeTest::tooLongCommandIsNotSent()
+{
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(Port);
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(Port, QStringLiteral("19200,e,8,1")));
+    CommandExchange exchange(port);
+    QVERIFY(!exchange.SendCommand("B00" + QByteArray(253, 'x')));
+    QTest::qWait(20);
+    QCOMPARE(module.receivedBytes(), QByteArray());
+    // 255 characters still go out whole.
+    exchange.SendCommand("B00" + QByteArray(252, 'x'));
+    QTRY_COMPARE(module.receivedBytes().size(), 1 + 255 + 2 + 1);
+}
+
+void CommandExchangeTest::waitIsBoundedAcrossTheClockWrap()
+{
+    LinkServices services = LinkServices::system();
+    const auto realClock = services.clockMs;
+    const quint32 offset = 0xFFFFFFFFu - 20 - realClock();
+    services.clockMs = [realClock, offset] { return realClock() + offset; };
+
+    SimulatedPorts ports;
+    ports.addSilentPort(Port);
+    PortAccess port(ports.portMap(), services);
+    QVERIFY(port.OpenPort(Port, QStringLiteral("19200,e,8,1")));
+    CommandExchange exchange(port);
+    bool sent = true;
+    // The request's pauses take about 10 ms, so the reply wait starts just before the wrap.
+    const qint64 ms = MeasureMs([&] { sent = exchange.SendCommand(Command::ReadIdentity); });
+    QVERIFY(!sent);
+    QVERIFY(services.clockMs() < 0x1000u);
+    QVERIFY2(ms >= 9 + 150 && ms <= 9 + 260, qPrintable(QString::number(ms)));
+}
+
+void CommandExchangeTest::windowKeepsRunningDuringTheWait()
+{
+    SimulatedPorts ports;
+    ports.addSilentPort(Port);
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(Port, QStringLiteral("19200,e,8,1")));
+    CommandExchange exchange(port);
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(10);
+    QVERIFY(!exchange.SendCommand(Command::ReadIdentity));
+    QVERIFY2(ticks >= 8, qPrintable(QString::number(ticks)));
+}
+
+void CommandExchangeTest::vanishingDeviceEndsTheExchange()
+{
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(Port);
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(Port, QStringLiteral("19200,e,8,1")));
+    CommandExchange exchange(port);
+    QVERIFY(exchange.SendCommand(Command::ReadIdentity));
+    module.addFault(Fault{FaultKind::HangUp, {}, 1, 0, {}});
+    bool sent = true;
+    const qint64 ms = MeasureMs([&] { sent = exchange.SendCommand(Command::ReadVersion); });
+    QVERIFY(!sent);
+    QVERIFY(module.hasVanished());
+    // It ends when the device goes, not when the reply wait runs out.
+    QVERIFY2(ms < 100, qPrintable(QString::number(ms)));
+    // Further exchanges fail at once, and the port still closes cleanly.
+    QVERIFY(MeasureMs([&] { QVERIFY(!exchange.SendCommand(Command::ReadIdentity)); }) < 100);
+    port.ClosePort();
+    QVERIFY(!port.OpenPort(Port, QStringLiteral("19200,e,8,1")));
+}
+
+void CommandExchangeTest::replyTakesTheWireTime()
+{
+    // At 4800 baud with parity a character takes 11/4800 s: the request's 8 and the
+    // reply's 16 characters need 55 ms on the line.
+    SimulatedPorts ports;
+    ports.addModule(Port, 1);
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(Port, QStringLiteral("4800,e,8,1")));
+    CommandExchange exchange(port);
+    const qint64 ms = MeasureMs([&] { QVERIFY(exchange.SendCommand(Command::ReadIdentity)); });
+    QVERIFY2(ms >= 55 && ms < 100, qPrintable(QString::number(ms)));
+}
+
+QTEST_GUILESS_MAIN(CommandExchangeTest)
+#include "test_command_exchange.moc"

@@ -1,0 +1,293 @@
+// The serial port of the link, over pseudo-terminals: which devices it opens, that it
+// holds them alone, that it puts their settings back, and the pace of reads and waits.
+
+#include "command_exchange.h"
+#include "command_set.h"
+#include "simulated_ports.h"
+
+#include <QSerialPort>
+#include <QTest>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace {
+
+// Everything a terminal's settings hold, compared field by field.
+bool sameSettings(const termios &a, const termios &b)
+{
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && a.c_line == b.c_line &&
+           std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0 && cfgetispeed(&a) == cfgetispeed(&b) &&
+           cfgetospeed(&a) == cfgetospeed(&b);
+}
+
+termios settingsOf(const QString &device)
+{
+    termios t{};
+    const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ::tcgetattr(fd, &t);
+    ::close(fd);
+    return t;
+}
+
+void setSettings(const QString &device, const termios &t)
+{
+    const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QCOMPARE(::tcsetattr(fd, TCSANOW, &t), 0);
+    ::close(fd);
+}
+
+bool identityAnswered(PortAccess &port)
+{
+    CommandExchange exchange(port);
+    return exchange.SendCommand(Command::ReadIdentity) &&
+           exchange.ReplyLength() == IdentityReplyLength;
+}
+
+} // namespace
+
+class PortAccessTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void opensTheLinkedDevice_data();
+    void opensTheLinkedDevice();
+    void neverOpensWhatIsNotATerminal_data();
+    void neverOpensWhatIsNotATerminal();
+    void settingsComeBackExactly();
+    void secondOpenFails();
+    void failedOpenLeavesTheHolderAlone();
+    void refusedModeStringKeepsTheLine();
+    void idleReadGivesUpAfterAboutOneMs();
+    void waitMsHoldsAcrossTheClockWrap();
+    void moduleHearsOnlyItsOwnSetting_data();
+    void moduleHearsOnlyItsOwnSetting();
+};
+
+void PortAccessTest::opensTheLinkedDevice_data()
+{
+    QTest::addColumn<int>("portNumber");
+    QTest::newRow("COM1") << 1;
+    QTest::newRow("COM16") << 16;
+}
+
+void PortAccessTest::opensTheLinkedDevice()
+{
+    QFETCH(int, portNumber);
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(portNumber);
+    QCOMPARE(ports.portMap().devicePath(portNumber), module.devicePath());
+
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(portNumber, QStringLiteral("19200,e,8,1")));
+    QVERIFY(identityAnswered(port));
+    port.ClosePort();
+    QVERIFY(!port.IsOpen());
+    QVERIFY(!port.OpenPort(portNumber == 1 ? 16 : 1, QStringLiteral("19200,e,8,1")));
+}
+
+void PortAccessTest::neverOpensWhatIsNotATerminal_data()
+{
+    QTest::addColumn<QString>("entry"); // what COM4 is in the ports folder
+    QTest::newRow("regular file") << "file";
+    QTest::newRow("link to a regular file") << "link-to-file";
+    QTest::newRow("dangling link") << "dangling";
+    QTest::newRow("link to /dev/null") << "devnull";
+    QTest::newRow("no entry") << "none";
+    QTest::newRow("link to a folder") << "folder";
+}
+
+void PortAccessTest::neverOpensWhatIsNotATerminal()
+{
+    QFETCH(QString, entry);
+    SimulatedPorts ports;
+    ports.addModule(3); // so that the ports folder exists
+    const QString com4 = ports.portsFolder() + QStringLiteral("/COM4");
+    const QString target = ports.configFolder() + QStringLiteral("/target.txt");
+    const QByteArray content = "keep me as I am\n";
+    {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    if (entry == u"file")
+        QVERIFY(QFile::copy(target, com4));
+    else if (entry == u"link-to-file")
+        QVERIFY(QFile::link(target, com4));
+    else if (entry == u"dangling")
+        QVERIFY(QFile::link(ports.configFolder() + QStringLiteral("/gone"), com4));
+    else if (entry == u"devnull")
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), com4));
+    else if (entry == u"folder")
+        QVERIFY(QFile::link(ports.configFolder(), com4));
+
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(!port.OpenPort(4, QStringLiteral("19200,e,8,1")));
+    QVERIFY(!port.IsOpen());
+    CommandExchange exchange(port);
+    QVERIFY(!exchange.SendCommand(Command::ReadIdentity));
+
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), content);
+    if (entry == u"file") {
+        QFile copy(com4);
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), content);
+    }
+}
+
+void PortAccessTest::settingsComeBackExactly()
+{
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(2, 5);
+    // Settings unlike anything the link uses: cooked mode, odd parity, 7 bits, 2 stops.
+    termios before = settingsOf(module.devicePath());
+    before.c_iflag = ICRNL | IXON;
+    before.c_oflag = OPOST | ONLCR;
+    before.c_lflag = ICANON | ECHO | ISIG;
+    before.c_cflag = (before.c_cflag & ~(CSIZE | CSTOPB)) | CS7 | PARENB | PARODD | CSTOPB | CREAD;
+    before.c_cc[VMIN] = 3;
+    before.c_cc[VTIME] = 7;
+    cfsetspeed(&before, B2400);
+    setSettings(module.devicePath(), before);
+    before = settingsOf(module.devicePath());
+
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(2, QStringLiteral("19200,e,8,1")));
+    QCOMPARE(module.programSetting().modeString(), QStringLiteral("19200,e,8,1"));
+    QVERIFY(identityAnswered(port));
+    port.ClosePort();
+    QVERIFY(sameSettings(settingsOf(module.devicePath()), before));
+}
+
+void PortAccessTest::secondOpenFails()
+{
+    SimulatedPorts ports;
+    ports.addModule(3);
+    PortAccess first(ports.portMap(), LinkServices::system());
+    PortAccess second(ports.portMap(), LinkServices::system());
+    QVERIFY(first.OpenPort(3, QStringLiteral("19200,e,8,1")));
+    QVERIFY(!second.OpenPort(3, QStringLiteral("19200,e,8,1")));
+
+    // Another serial program, going by the same lock, is kept out as well.
+    QSerialPort other(ports.portMap().devicePath(3));
+    QVERIFY(!other.open(QIODevice::ReadWrite));
+
+    first.ClosePort();
+    QVERIFY(second.OpenPort(3, QStringLiteral("19200,e,8,1")));
+    QVERIFY(identityAnswered(second));
+}
+
+void PortAccessTest::failedOpenLeavesTheHolderAlone()
+{
+    SimulatedPorts ports;
+    ports.addModule(3);
+    PortAccess holder(ports.portMap(), LinkServices::system());
+    QVERIFY(holder.OpenPort(3, QStringLiteral("19200,e,8,1")));
+    {
+        PortAccess intruder(ports.portMap(), LinkServices::system());
+        OpenedPort attempt(intruder, 3, QStringLiteral("19200,e,8,1"));
+        QVERIFY(!attempt.isOpen());
+        QVERIFY(!intruder.IsOpen());
+    }
+    // No close followed the failed open: the holder's port still works and is still locked.
+    QVERIFY(holder.IsOpen());
+    QVERIFY(identityAnswered(holder));
+    PortAccess third(ports.portMap(), LinkServices::system());
+    QVERIFY(!third.OpenPort(3, QStringLiteral("19200,e,8,1")));
+}
+
+void PortAccessTest::refusedModeStringKeepsTheLine()
+{
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(5, 1); // 4800,e,8,1
+    termios t = settingsOf(module.devicePath());
+    t.c_cflag = (t.c_cflag & ~CSIZE) | CS8 | PARENB;
+    t.c_cflag &= ~(PARODD | CSTOPB);
+    cfsetspeed(&t, B4800);
+    setSettings(module.devicePath(), t);
+
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(5, QStringLiteral("not a mode string")));
+    QCOMPARE(module.programSetting().modeString(), QStringLiteral("4800,e,8,1"));
+    QVERIFY(identityAnswered(port));
+    port.ClosePort();
+
+    // A valid mode string does change the line, and the module no longer hears it.
+    QVERIFY(port.OpenPort(5, QStringLiteral("9600,n,8,1")));
+    QCOMPARE(module.programSetting().modeString(), QStringLiteral("9600,n,8,1"));
+    QVERIFY(!identityAnswered(port));
+}
+
+void PortAccessTest::idleReadGivesUpAfterAboutOneMs()
+{
+    SimulatedPorts ports;
+    ports.addSilentPort(7);
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(7, QStringLiteral("19200,e,8,1")));
+    constexpr int reads = 50;
+    int idle = 0;
+    const qint64 ms = MeasureMs([&] {
+        for (int i = 0; i < reads; ++i) {
+            quint8 byte = 0;
+            idle += port.ReadByte(byte) == PortAccess::ReadResult::Idle;
+        }
+    });
+    QCOMPARE(idle, reads);
+    QVERIFY2(ms >= reads * 1 && ms <= reads * 4, qPrintable(QString::number(ms)));
+}
+
+void PortAccessTest::waitMsHoldsAcrossTheClockWrap()
+{
+    // The clock starts 3 ms before it wraps past its largest value.
+    LinkServices services = LinkServices::system();
+    const auto realClock = services.clockMs;
+    const quint32 offset = 0xFFFFFFFDu - realClock();
+    services.clockMs = [realClock, offset] { return realClock() + offset; };
+    QVERIFY(services.clockMs() > 0xFFFFFF00u);
+
+    SimulatedPorts ports;
+    PortAccess port(ports.portMap(), services);
+    const qint64 ms = MeasureMs([&] { port.WaitMs(10); });
+    QVERIFY(services.clockMs() < 0x100u);
+    QVERIFY2(ms >= 9 && ms <= 30, qPrintable(QString::number(ms)));
+    QCOMPARE(MeasureMs([&] { port.WaitMs(-5); }) < 5, true);
+}
+
+void PortAccessTest::moduleHearsOnlyItsOwnSetting_data()
+{
+    QTest::addColumn<int>("moduleIndex");
+    QTest::addColumn<QString>("portMode");
+    QTest::addColumn<bool>("heard");
+    QTest::newRow("same setting") << 3 << "9600,e,8,1" << true;
+    QTest::newRow("no parity where the module has even") << 3 << "9600,n,8,1" << false;
+    QTest::newRow("even parity where the module has none") << 2 << "9600,e,8,1" << false;
+    QTest::newRow("wrong baud rate") << 3 << "19200,e,8,1" << false;
+    QTest::newRow("two stop bits") << 3 << "9600,e,8,2" << false;
+    QTest::newRow("115200 no parity") << 10 << "115200,n,8,1" << true;
+}
+
+void PortAccessTest::moduleHearsOnlyItsOwnSetting()
+{
+    QFETCH(int, moduleIndex);
+    QFETCH(QString, portMode);
+    QFETCH(bool, heard);
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(2, moduleIndex);
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(2, portMode));
+    QCOMPARE(identityAnswered(port), heard);
+    const QList<TraceEntry> trace = module.trace();
+    QVERIFY(!trace.isEmpty());
+    QCOMPARE(trace.first().event, heard ? QStringLiteral("rx") : QStringLiteral("rx-unheard"));
+    QCOMPARE(trace.first().setting, portMode);
+}
+
+QTEST_GUILESS_MAIN(PortAccessTest)
+#include "test_port_access.moc"

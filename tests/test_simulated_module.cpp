@@ -1,0 +1,304 @@
+// The simulated module: its command handling, its faults, its line, and the
+// tx4040-sim program around it.
+
+#include "command_exchange.h"
+#include "command_set.h"
+#include "fault_plan.h"
+#include "module_behaviour.h"
+#include "simulated_ports.h"
+
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+QString simProgram()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/tx4040-sim");
+}
+
+} // namespace
+
+class SimulatedModuleTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void commands_data();
+    void commands();
+    void polarityTurnsInputsAround();
+    void faultTexts_data();
+    void faultTexts();
+    void baudRateChangeAnswersBeforeSwitching();
+    void contactsFollowTheirSchedule();
+    void faultCountsRunOut();
+    void linkIsTheModulesOwn();
+    void programRunsUntilSignalled();
+    void programEndsWhenTheDeviceVanishes();
+};
+
+void SimulatedModuleTest::commands_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("reply"); // empty: silent
+    QTest::addColumn<QByteArray>("id");
+    QTest::addColumn<bool>("hold");
+    QTest::addColumn<QByteArray>("polarity");
+    QTest::addColumn<QByteArray>("outputs");
+    QTest::addColumn<int>("newSetting"); // -1: none
+
+    const QByteArray zeros(16, '0');
+    QTest::newRow("identity") << QByteArray("B00B") << QByteArray("!01BTX040001")
+                              << QByteArray("01") << true << zeros << QByteArray("0000") << -1;
+    QTest::newRow("version") << QByteArray("B00V") << QByteArray("!01V01.05-03") << QByteArray("01")
+                             << true << zeros << QByteArray("0000") << -1;
+    QTest::newRow("read mode") << QByteArray("B00G") << QByteArray("!01GH") << QByteArray("01")
+                               << true << zeros << QByteArray("0000") << -1;
+    QTest::newRow("set Normal") << QByteArray("B00GS") << QByteArray("!01GS") << QByteArray("01")
+                                << false << zeros << QByteArray("0000") << -1;
+    QTest::newRow("read polarity") << QByteArray("B00A") << "!01A" + zeros << QByteArray("01")
+                                   << true << zeros << QByteArray("0000") << -1;
+    QTest::newRow("set polarity") << QByteArray("B00A1010000000000000") << QByteArray("!01A")
+                                  << QByteArray("01") << true << QByteArray("1010000000000000")
+                                  << QByteArray("0000") << -1;
+    QTest::newRow("polarity too short")
+        << QByteArray("B00A10") << QByteArray("?01A") << QByteArray("01") << true << zeros
+        << QByteArray("0000") << -1;
+    QTest::newRow("ID for its own serial")
+        << QByteArray("B00CTX04000107") << QByteArray("!07C") << QByteArray("07") << true << zeros
+        << QByteArray("0000") << -1;
+    QTest::newRow("ID for another serial")
+        << QByteArray("B00CTX04999907") << QByteArray() << QByteArray("01") << true << zeros
+        << QByteArray("0000") << -1;
+    QTest::newRow("ID 00") << QByteArray("B00CTX04000100") << QByteArray("?01C") << QByteArray("01")
+                           << true << zeros << QByteArray("0000") << -1;
+    QTest::newRow("baud code 3") << QByteArray("B00E3") << QByteArray("!01E") << QByteArray("01")
+                                 << true << zeros << QByteArray("0000") << 3;
+    QTest::newRow("baud code B") << QByteArray("B00EB") << QByteArray("!01E") << QByteArray("01")
+                                 << true << zeros << QByteArray("0000") << 11;
+    QTest::newRow("baud code C") << QByteArray("B00EC") << QByteArray("?01E") << QByteArray("01")
+                                 << true << zeros << QByteArray("0000") << -1;
+    QTest::newRow("outputs") << QByteArray("B00F1010") << QByteArray("!01F0000") << QByteArray("01")
+                             << true << zeros << QByteArray("1010") << -1;
+    QTest::newRow("outputs not flags")
+        << QByteArray("B00F10x0") << QByteArray("?01F") << QByteArray("01") << true << zeros
+        << QByteArray("0000") << -1;
+    QTest::newRow("unknown letter") << QByteArray("B00X") << QByteArray("?01X") << QByteArray("01")
+                                    << true << zeros << QByteArray("0000") << -1;
+    QTest::newRow("not for this module") << QByteArray("A00B") << QByteArray() << QByteArray("01")
+                                         << true << zeros << QByteArray("0000") << -1;
+}
+
+void SimulatedModuleTest::commands()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, reply);
+    QFETCH(QByteArray, id);
+    QFETCH(bool, hold);
+    QFETCH(QByteArray, polarity);
+    QFETCH(QByteArray, outputs);
+    QFETCH(int, newSetting);
+    ModuleBehaviour module;
+    const ModuleResponse response = module.handle(command);
+    QCOMPARE(response.body.value_or(QByteArray()), reply);
+    QCOMPARE(module.state().id, id);
+    QCOMPARE(module.state().holdMode, hold);
+    QCOMPARE(module.state().polarity, polarity);
+    QCOMPARE(module.state().outputs, outputs);
+    QCOMPARE(response.newSettingIndex.value_or(-1), newSetting);
+    QCOMPARE(module.state().settingIndex, 5); // a new setting waits for the reply to go out
+}
+
+void SimulatedModuleTest::polarityTurnsInputsAround()
+{
+    ModuleState state;
+    state.contacts = "1010";
+    state.polarity = "0110" + QByteArray(12, '0');
+    ModuleBehaviour module(state);
+    QCOMPARE(*module.handle("B00F0000").body, QByteArray("!01F1100"));
+}
+
+void SimulatedModuleTest::faultTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("value");
+    QTest::newRow("plain") << "no-reply" << true << int(FaultKind::NoReply) << QByteArray() << 1
+                           << 0;
+    QTest::newRow("for one command, once")
+        << "no-reply@B00V*1" << true << int(FaultKind::NoReply) << QByteArray("B00V") << 1 << 0;
+    QTest::newRow("late with a value, always")
+        << "late=400*always" << true << int(FaultKind::LateReply) << QByteArray() << Fault::Always
+        << 400;
+    QTest::newRow("late by default")
+        << "late" << true << int(FaultKind::LateReply) << QByteArray() << 1 << 200;
+    QTest::newRow("shorter reply, three times")
+        << "wrong-length=-1@B00B*3" << true << int(FaultKind::WrongLength) << QByteArray("B00B")
+        << 3 << -1;
+    QTest::newRow("unknown kind") << "explode" << false << 0 << QByteArray() << 0 << 0;
+    QTest::newRow("bad count") << "babble*0" << false << 0 << QByteArray() << 0 << 0;
+    QTest::newRow("bad value") << "late=soon" << false << 0 << QByteArray() << 0 << 0;
+    QTest::newRow("raw without bytes") << "raw" << false << 0 << QByteArray() << 0 << 0;
+}
+
+void SimulatedModuleTest::faultTexts()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(int, kind);
+    QFETCH(QByteArray, command);
+    QFETCH(int, count);
+    QFETCH(int, value);
+    QString error;
+    const auto fault = ParseFault(text, &error);
+    QCOMPARE(fault.has_value(), valid);
+    QCOMPARE(error.isEmpty(), valid);
+    if (fault) {
+        QCOMPARE(int(fault->kind), kind);
+        QCOMPARE(fault->command, command);
+        QCOMPARE(fault->count, count);
+        QCOMPARE(fault->value, value);
+    }
+}
+
+void SimulatedModuleTest::baudRateChangeAnswersBeforeSwitching()
+{
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(2, 5);
+    PortAccess port(ports.portMap(), LinkServices::system());
+    CommandExchange exchange(port);
+    {
+        OpenedPort opened(port, 2, QStringLiteral("19200,e,8,1"));
+        QVERIFY(exchange.SendCommand(*SetBaudRateCommand(3)));
+        QVERIFY(!exchange.SendCommand(Command::ReadIdentity));
+    }
+    QCOMPARE(module.state().settingIndex, 3);
+    OpenedPort opened(port, 2, QStringLiteral("9600,e,8,1"));
+    QVERIFY(exchange.SendCommand(Command::ReadIdentity));
+    QCOMPARE(exchange.ReplyLength(), IdentityReplyLength);
+}
+
+void SimulatedModuleTest::contactsFollowTheirSchedule()
+{
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(2, 10);
+    module.setContactSchedule({"1001", "0110"}, 40);
+    PortAccess port(ports.portMap(), LinkServices::system());
+    OpenedPort opened(port, 2, QStringLiteral("115200,n,8,1"));
+    CommandExchange exchange(port);
+    QSet<QByteArray> seen;
+    for (int i = 0; i < 40 && seen.size() < 2; ++i) {
+        QVERIFY(exchange.SendCommand(SetOutputsCommand({true, true, false, false})));
+        QCOMPARE(exchange.ReplyLength(), OutputsReplyLength);
+        seen.insert(ReplyInputStates(exchange.LastReply()));
+    }
+    QCOMPARE(seen, (QSet<QByteArray>{"1001", "0110"}));
+    QCOMPARE(module.state().outputs, QByteArray("1100"));
+}
+
+void SimulatedModuleTest::faultCountsRunOut()
+{
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(2);
+    module.addFault(*ParseFault(QStringLiteral("no-reply@B00V*2")));
+    PortAccess port(ports.portMap(), LinkServices::system());
+    OpenedPort opened(port, 2, QStringLiteral("19200,e,8,1"));
+    CommandExchange exchange(port);
+    QVERIFY(exchange.SendCommand(Command::ReadIdentity)); // another command: no fault
+    QVERIFY(!exchange.SendCommand(Command::ReadVersion));
+    QVERIFY(!exchange.SendCommand(Command::ReadVersion));
+    QVERIFY(exchange.SendCommand(Command::ReadVersion));
+    QCOMPARE(ReplyVersion(exchange.LastReply()), QByteArray("01.05-03"));
+    QCOMPARE(module.heardCommands(),
+             (QList<QByteArray>{Command::ReadIdentity, Command::ReadVersion}));
+}
+
+void SimulatedModuleTest::linkIsTheModulesOwn()
+{
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(6);
+    const QString link = module.linkPath();
+    QCOMPARE(QFileInfo(link).symLinkTarget(), module.devicePath());
+
+    // A second module cannot take a port that is in use ...
+    SimulatedModule rival(SimConfig{ports.portsFolder(), 6, {}, false, {}});
+    QString error;
+    QVERIFY(!rival.start(&error));
+    QVERIFY(error.contains(QStringLiteral("COM6")));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), module.devicePath());
+
+    // ... but takes over a link left dangling.
+    module.stop();
+    QVERIFY(!QFileInfo::exists(link) && !QFileInfo(link).isSymLink());
+    QVERIFY(QFile::link(ports.configFolder() + QStringLiteral("/gone"), link));
+    SimulatedModule successor(SimConfig{ports.portsFolder(), 6, {}, false, {}});
+    QVERIFY(successor.start(&error));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), successor.devicePath());
+}
+
+void SimulatedModuleTest::programRunsUntilSignalled()
+{
+    SimulatedPorts ports;
+    const QString tracePath = ports.configFolder() + QStringLiteral("/trace.txt");
+    QProcess sim;
+    sim.start(simProgram(),
+              {QStringLiteral("--port"), QStringLiteral("4"), QStringLiteral("--setting"),
+               QStringLiteral("9600,e,8,1"), QStringLiteral("--id"), QStringLiteral("42"),
+               QStringLiteral("--trace"), tracePath});
+    QVERIFY(sim.waitForStarted());
+    QVERIFY(sim.waitForReadyRead(5000));
+    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    QVERIFY(device.startsWith(QStringLiteral("/dev/pts/")));
+    const QString link = ports.portsFolder() + QStringLiteral("/COM4");
+    QCOMPARE(QFileInfo(link).symLinkTarget(), device);
+
+    {
+        PortAccess port(ports.portMap(), LinkServices::system());
+        OpenedPort opened(port, 4, QStringLiteral("9600,e,8,1"));
+        QVERIFY(opened.isOpen());
+        CommandExchange exchange(port);
+        QVERIFY(exchange.SendCommand(Command::ReadIdentity));
+        QCOMPARE(ReplyModuleId(exchange.LastReply()), QByteArray("42"));
+    }
+
+    ::kill(sim.processId(), SIGTERM);
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+
+    QFile trace(tracePath);
+    QVERIFY(trace.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = trace.readAll().split('\n');
+    QVERIFY(lines.size() >= 2);
+    QVERIFY(lines[0].endsWith(" rx 9600,e,8,1 \\tB00B09\\r"));
+    QVERIFY(lines[1].contains(" tx 9600,e,8,1 \\n!42BTX040001"));
+}
+
+void SimulatedModuleTest::programEndsWhenTheDeviceVanishes()
+{
+    SimulatedPorts ports;
+    QProcess sim;
+    sim.start(simProgram(), {QStringLiteral("--port"), QStringLiteral("9"),
+                             QStringLiteral("--fault"), QStringLiteral("hang-up@B00V")});
+    QVERIFY(sim.waitForReadyRead(5000));
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(9, QStringLiteral("19200,e,8,1")));
+    CommandExchange exchange(port);
+    QVERIFY(exchange.SendCommand(Command::ReadIdentity));
+    QVERIFY(!exchange.SendCommand(Command::ReadVersion));
+    // It may have ended while the exchange kept the event loop running.
+    QVERIFY(sim.state() == QProcess::NotRunning || sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 0);
+    port.ClosePort();
+    QVERIFY(!QFileInfo(ports.portsFolder() + QStringLiteral("/COM9")).isSymLink());
+    QVERIFY(!port.OpenPort(9, QStringLiteral("19200,e,8,1")));
+}
+
+QTEST_GUILESS_MAIN(SimulatedModuleTest)
+#include "test_simulated_module.moc"
