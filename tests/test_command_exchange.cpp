@@ -5,6 +5,7 @@
 #include "command_set.h"
 #include "simulated_ports.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 #include <QTimer>
 
@@ -42,6 +43,7 @@ private slots:
     void windowKeepsRunningDuringTheWait();
     void vanishingDeviceEndsTheExchange();
     void replyTakesTheWireTime();
+    void anyBytesFromTheLine();
 };
 
 void CommandExchangeTest::framesOnTheWire_data()
@@ -276,6 +278,40 @@ void CommandExchangeTest::replyTakesTheWireTime()
     CommandExchange exchange(port);
     const qint64 ms = MeasureMs([&] { QVERIFY(exchange.SendCommand(Command::ReadIdentity)); });
     QVERIFY2(ms >= 55 && ms < 100, qPrintable(QString::number(ms)));
+}
+
+void CommandExchangeTest::anyBytesFromTheLine()
+{
+    // Whatever arrives, the exchange ends within its bound, and the reply and its
+    // fields stay within what was received. Line feeds, carriage returns and zero
+    // bytes are made common so that frames complete and cut short often.
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(Port, 10);
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(Port, QStringLiteral("115200,n,8,1")));
+    CommandExchange exchange(port);
+    QRandomGenerator random(4040);
+    const char common[] = {'\n', '\r', '\0', '0', 'A'};
+    for (int round = 0; round < 60; ++round) {
+        QByteArray bytes(random.bounded(1, 400), Qt::Uninitialized);
+        for (char &b : bytes)
+            b = random.bounded(3) == 0 ? common[random.bounded(5)] : char(random.bounded(256));
+        if (round % 2 == 0)
+            bytes[0] = '\n';
+        module.addFault(Fault{FaultKind::RawReply, {}, 1, 0, bytes});
+        const QByteArray before = exchange.LastReply();
+        const qint64 ms = MeasureMs([&] { exchange.SendCommand(Command::ReadIdentity); });
+        QVERIFY2(ms <= 260, qPrintable(QString::number(ms)));
+        QVERIFY(exchange.ReplyLength() >= 0 && exchange.ReplyLength() < 1024);
+        QVERIFY(exchange.LastReply() == before || bytes.startsWith(exchange.LastReply()));
+        QVERIFY(ReplyInputStates(exchange.LastReply()).size() <= 4);
+        // What follows a completed frame is drained before the next round: until the
+        // module has sent it all, and the line has been quiet for 20 ms.
+        QTRY_COMPARE(module.trace().count(), 2 * (round + 1));
+        quint8 rest = 0;
+        for (int quiet = 0; quiet < 20;)
+            quiet = port.ReadByte(rest) == PortAccess::ReadResult::Idle ? quiet + 1 : 0;
+    }
 }
 
 QTEST_GUILESS_MAIN(CommandExchangeTest)
