@@ -5,7 +5,9 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config
-    qt6-base-dev qt6-serialport-dev
+    qt6-base-dev qt6-serialport-dev libasound2-dev
+    fonts-liberation2 fonts-wqy-zenhei
+    xvfb xauth xdotool
 )
 
 missing=()

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QPixmap>
+
+// The buttons' pictures and the two icons.
+enum class Picture {
+    Scan,            // btnScan, 16 x 16
+    Id,              // btnID, 16 x 16
+    BaudRate,        // btnBaudRate, 16 x 16
+    Mode,            // btnMode, 16 x 16
+    Process,         // btnProcess, 32 x 20
+    All,             // btnAll, 16 x 16
+    Factory,         // btnFactory, 100 x 50
+    ChineseGB,       // btnGB, 34 x 16
+    ChineseBIG5,     // btnBIG5, 34 x 16
+    WindowIcon,      // 16 x 16
+    ApplicationIcon, // 32 x 32
+};
+
+// The picture, ready to show: for button pictures the colour of the bottom-left pixel
+// is transparent.
+QPixmap LoadPicture(Picture picture);

@@ -1,0 +1,1 @@
+// Placeholder until the registry file is written.
