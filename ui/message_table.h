@@ -7,7 +7,8 @@
 
 // Rows of the message table, named after their English text.
 namespace MessageRow {
-enum : int {
+enum : int
+{
     Footer = 0,
     Caption = 1,
     StartScanModule = 2,

@@ -3,7 +3,8 @@
 #include <QPixmap>
 
 // The buttons' pictures and the two icons.
-enum class Picture {
+enum class Picture
+{
     Scan,            // btnScan, 16 x 16
     Id,              // btnID, 16 x 16
     BaudRate,        // btnBaudRate, 16 x 16
@@ -17,6 +18,7 @@ enum class Picture {
     ApplicationIcon, // 32 x 32
 };
 
-// The picture, ready to show: for button pictures the colour of the bottom-left pixel
-// is transparent.
+// The picture, ready to show. The button pictures are stored opaque, and the colour of
+// their bottom-left pixel is made transparent wherever it occurs; the icons are stored
+// with their transparent background. A null pixmap if the picture cannot be read.
 QPixmap LoadPicture(Picture picture);

@@ -1,15 +1,101 @@
-// Placeholder until the stored settings are written.
 #include "stored_settings.h"
 
+#include "registry_file.h"
+
+#include <QDir>
+#include <QtEndian>
+
+namespace {
+
+// "\Software\VANTREL\Morvale" under HKEY_LOCAL_MACHINE; the registry takes it without
+// the leading backslash.
+const QString KeyPath = QStringLiteral("Software\\VANTREL\\Morvale");
+
+const QString DefaultScanBaudRate = QStringLiteral("19200,e,8,1");
+constexpr qint32 DefaultScanBaudRateNo = 5;
+const QString EnglishFlag = QStringLiteral("English");
+
+// Each is false when the value exists but is of another type or cannot be read, which
+// ends the load; a missing value leaves the target as it is.
+bool readInteger(const RegistryFile &key, const QString &name, qint32 &target)
+{
+    RegistryValue value;
+    const RegistryFile::Query query = key.queryValue(name, value);
+    if (query != RegistryFile::Query::Found)
+        return query == RegistryFile::Query::Missing;
+    if (value.type != RegistryType::Dword || value.data.size() != 4)
+        return false;
+    target = qFromLittleEndian<qint32>(value.data.constData());
+    return true;
+}
+
+bool readText(const RegistryFile &key, const QString &name, QString &target)
+{
+    RegistryValue value;
+    const RegistryFile::Query query = key.queryValue(name, value);
+    if (query != RegistryFile::Query::Found)
+        return query == RegistryFile::Query::Missing;
+    // An expandable text is taken as it stands: nothing here names environment variables.
+    if (value.type != RegistryType::Sz && value.type != RegistryType::ExpandSz)
+        return false;
+    const qsizetype zero = value.data.indexOf('\0');
+    target = QString::fromUtf8(zero < 0 ? value.data : value.data.left(zero));
+    return true;
+}
+
+} // namespace
+
 StoredSettings::StoredSettings(QString filePath) : m_filePath(std::move(filePath)) {}
-QString StoredSettings::defaultFilePath() { return {}; }
+
+QString StoredSettings::defaultFilePath()
+{
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty())
+        config = QDir::homePath() + QStringLiteral("/.config");
+    return config + QStringLiteral("/VANTREL/Morvale.reg");
+}
+
 void StoredSettings::LoadSettings(SharedState &state) const
 {
     state.ScanCommNo = 0;
-    state.ScanBaudRate = QStringLiteral("19200,e,8,1");
-    state.ScanBaudRateNo = 5;
-    state.LanguageFlag = QStringLiteral("English");
+    state.ScanBaudRate = DefaultScanBaudRate;
+    state.ScanBaudRateNo = DefaultScanBaudRateNo;
+    state.LanguageFlag = EnglishFlag;
     state.LanguageIndex = 0;
+
+    RegistryFile key(m_filePath, KeyPath);
+    if (!key.open())
+        return;
+    // The first value that cannot be read ends the load; what was read so far stays.
+    if (readInteger(key, QStringLiteral("ScanCommNo"), state.ScanCommNo) &&
+        readText(key, QStringLiteral("ScanBaudRate"), state.ScanBaudRate) &&
+        readInteger(key, QStringLiteral("ScanBaudRateNo"), state.ScanBaudRateNo))
+        readText(key, QStringLiteral("LanguageFlag"), state.LanguageFlag);
+    key.close();
+    // Unless the flag was read it is still "English", which gives index 0 as well.
+    if (state.LanguageFlag == QLatin1String("ChineseGB"))
+        state.LanguageIndex = 1;
+    else if (state.LanguageFlag == QLatin1String("ChineseBIG5"))
+        state.LanguageIndex = 2;
 }
-void StoredSettings::SaveScanSettings(const SharedState &) const {}
-void StoredSettings::SaveLanguageFlag(const SharedState &) const {}
+
+void StoredSettings::SaveScanSettings(const SharedState &state) const
+{
+    RegistryFile key(m_filePath, KeyPath);
+    if (!key.create())
+        return;
+    // A failed write skips the rest; the values written before it stay written.
+    if (key.setDword(QStringLiteral("ScanCommNo"), quint32(state.ScanCommNo)) &&
+        key.setDword(QStringLiteral("ScanBaudRateNo"), quint32(state.ScanBaudRateNo)))
+        key.setString(QStringLiteral("ScanBaudRate"), state.ScanBaudRate);
+    key.close();
+}
+
+void StoredSettings::SaveLanguageFlag(const SharedState &state) const
+{
+    RegistryFile key(m_filePath, KeyPath);
+    if (!key.create())
+        return;
+    key.setString(QStringLiteral("LanguageFlag"), state.LanguageFlag);
+    key.close();
+}

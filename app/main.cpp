@@ -1,0 +1,38 @@
+// tx4040-config: the configuration utility for the VANTREL TX4040 module.
+
+#include "application.h"
+#include "frm_module.h"
+#include "message_table.h"
+#include "pictures.h"
+#include "shared_state.h"
+#include "stored_settings.h"
+#include "termination_signals.h"
+#include "tone.h"
+
+#include <exception>
+
+int main(int argc, char *argv[])
+{
+    // Before anything else: the message table, and the state with empty texts.
+    const MessageTable messages;
+    SharedState state;
+
+    TApplication app(argc, argv);
+    TApplication::setApplicationName(QStringLiteral("VANTREL TX4040 Module Config"));
+    TApplication::setStyle(QStringLiteral("Fusion"));
+    TApplication::setWindowIcon(QIcon(LoadPicture(Picture::ApplicationIcon)));
+    try {
+        const StoredSettings settings;
+        TfrmModule frmModule(state, messages, settings, Beep);
+        TerminationSignals termination;
+        QObject::connect(&termination, &TerminationSignals::terminationRequested, &frmModule,
+                         &QWidget::close);
+        // The session ending closes the window as any other close from outside does.
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, &frmModule, &QWidget::close);
+        frmModule.show();
+        return TApplication::exec();
+    } catch (const std::exception &e) {
+        TApplication::showException(e);
+        return 1;
+    }
+}

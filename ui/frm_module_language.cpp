@@ -1,0 +1,52 @@
+// Labelling the window in the current language, and the three language buttons.
+
+#include "frm_module.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolButton>
+
+void TfrmModule::FormShow()
+{
+    setWindowTitle(text(MessageRow::Caption));
+    pnVANTREL->setText(text(MessageRow::Footer));
+    pnMsg->setText(text(MessageRow::StartScanModule));
+    pnSerial->setText(text(MessageRow::SerialNo) + QStringLiteral(" : ________"));
+    pnVersion->setText(text(MessageRow::Version) + QStringLiteral(" : __.__-__"));
+    lblID->setText(text(MessageRow::Id) + u':');
+    lblBaudRate->setText(text(MessageRow::BaudRate) + u':');
+    btnScan->setText(text(MessageRow::ScanModule));
+    btnID->setText(text(MessageRow::SetModuleId));
+    btnBaudRate->setText(text(MessageRow::SetModuleBaudRateReset));
+    btnMode->setText(text(MessageRow::SetModuleMode));
+    btnProcess->setText(text(MessageRow::ProcessModule));
+    gbDefault->setTitle(text(MessageRow::QuickSetting));
+    pcDefault->setTabText(pcDefault->indexOf(tsDefault), text(MessageRow::Default));
+    btnFactory->setText(u'(' + text(MessageRow::FactoryDefault) + u')');
+    btnExit->setText(text(MessageRow::Exit));
+}
+
+void TfrmModule::switchLanguage(int languageIndex, const QString &languageFlag)
+{
+    m_state.LanguageIndex = languageIndex;
+    m_state.LanguageFlag = languageFlag;
+    m_settings.SaveLanguageFlag(m_state);
+    FormShow();
+}
+
+void TfrmModule::btnEngClick()
+{
+    switchLanguage(0, QStringLiteral("English"));
+}
+
+void TfrmModule::btnGBClick()
+{
+    switchLanguage(1, QStringLiteral("ChineseGB"));
+}
+
+void TfrmModule::btnBIG5Click()
+{
+    switchLanguage(2, QStringLiteral("ChineseBIG5"));
+}

@@ -1,0 +1,25 @@
+#include "shape_widget.h"
+
+#include <QPainter>
+
+TShape::TShape(QWidget *parent) : QWidget(parent) {}
+
+void TShape::setBrushColor(const QColor &colour)
+{
+    if (colour == m_brush)
+        return;
+    m_brush = colour;
+    update();
+}
+
+void TShape::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(m_brush);
+    // The circle fills the smaller side, centred, as a shape control draws it.
+    const int side = qMin(width(), height()) - 1;
+    painter.drawEllipse(QRectF((width() - side) / 2.0, (height() - side) / 2.0, side, side)
+                            .adjusted(0.5, 0.5, -0.5, -0.5));
+}
