@@ -1,9 +1,11 @@
 // tx4040-config: the configuration utility for the VANTREL TX4040 module.
 
 #include "application.h"
+#include "command_exchange.h"
 #include "frm_module.h"
 #include "message_table.h"
 #include "pictures.h"
+#include "port_access.h"
 #include "shared_state.h"
 #include "stored_settings.h"
 #include "termination_signals.h"
@@ -23,7 +25,9 @@ int main(int argc, char *argv[])
     TApplication::setWindowIcon(QIcon(LoadPicture(Picture::ApplicationIcon)));
     try {
         const StoredSettings settings;
-        TfrmModule frmModule(state, messages, settings, Beep);
+        PortAccess port(PortMap(PortMap::defaultPortsFolder()), LinkServices::system());
+        CommandExchange exchange(port);
+        TfrmModule frmModule(state, messages, settings, port, exchange, Beep);
         TerminationSignals termination;
         QObject::connect(&termination, &TerminationSignals::terminationRequested, &frmModule,
                          &QWidget::close);

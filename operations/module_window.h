@@ -1,6 +1,8 @@
 #pragma once
 
-#include <QtGlobal>
+#include "command_set.h"
+
+#include <QString>
 
 // The communication lamp's colours, and the input lamps'.
 enum class LampColour
@@ -26,4 +28,31 @@ public:
     // Back to idle after a workflow that did not reach its end: window enabled, lamp
     // no longer blinking, default cursor. Nothing is shown and no tone sounds.
     virtual void ReturnToIdle() = 0;
+
+    // A message row in the current language.
+    virtual QString text(int messageRow) const = 0;
+    // The message panel.
+    virtual void showMessage(const QString &message) = 0;
+    // The serial-number and version panels.
+    virtual void showSerial(const QString &text) = 0;
+    virtual void showVersion(const QString &text) = 0;
+    // The ID panel, and the ID scroll bar (1 to 99) whose changes rewrite the panel.
+    virtual QString moduleId() const = 0;
+    virtual void showModuleId(const QString &id) = 0;
+    virtual void setIdPosition(int position) = 0;
+    // The baud-rate list (indexes of BaudRateModes()) and the lock box beside it.
+    virtual int baudRateIndex() const = 0;
+    virtual void selectBaudRate(int index) = 0;
+    virtual bool baudRateLocked() const = 0;
+    // The mode list: 0 Hold, 1 Normal.
+    virtual int modeIndex() const = 0;
+    virtual void selectMode(int index) = 0;
+    // The input polarity boxes, DI1 to DI4.
+    virtual FourFlags polarity() const = 0;
+    virtual void setPolarity(const FourFlags &checked) = 0;
+
+    virtual void setLamp(LampColour colour) = 0;
+    virtual void setHourglass(bool on) = 0;
+    virtual void processMessages() = 0;
+    virtual void beep(int frequencyHz, int durationMs) = 0;
 };

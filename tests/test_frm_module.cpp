@@ -44,7 +44,9 @@ class WindowUnderTest
 {
 public:
     explicit WindowUnderTest(const QString &languageFlag = {})
-        : settings(folder.path() + QStringLiteral("/VANTREL/Morvale.reg"))
+        : settings(folder.path() + QStringLiteral("/VANTREL/Morvale.reg")),
+          port(PortMap(folder.path() + QStringLiteral("/VANTREL/ports")), LinkServices::system()),
+          exchange(port)
     {
         if (!languageFlag.isNull()) {
             SharedState stored;
@@ -56,7 +58,8 @@ public:
 
     void create()
     {
-        window = std::make_unique<TfrmModule>(state, messages, settings, [this](int hz, int ms) {
+        window = std::make_unique<TfrmModule>(state, messages, settings, port, exchange,
+                                              [this](int hz, int ms) {
             tones.append({hz, ms, lamp()->brushColor(), label("pnMsg")->text(), window->isEnabled(),
                           QApplication::overrideCursor() != nullptr});
         });
@@ -74,6 +77,8 @@ public:
 
     QTemporaryDir folder;
     StoredSettings settings;
+    PortAccess port;
+    CommandExchange exchange;
     MessageTable messages;
     SharedState state;
     QList<ToneHeard> tones;
@@ -351,8 +356,10 @@ void FrmModuleTest::endOperationWaitsForTheTone()
     SharedState state;
     QTemporaryDir folder;
     StoredSettings settings(folder.path() + QStringLiteral("/Morvale.reg"));
+    PortAccess port(PortMap(folder.path()), LinkServices::system());
+    CommandExchange exchange(port);
     bool enabledDuringTone = true;
-    TfrmModule window(state, messages, settings, [&](int, int ms) {
+    TfrmModule window(state, messages, settings, port, exchange, [&](int, int ms) {
         enabledDuringTone = window.isEnabled();
         QTest::qSleep(ms); // as the real tone does
     });

@@ -1,8 +1,11 @@
 #include "frm_module.h"
 
 #include "baud_rate_modes.h"
+#include "module_identity.h"
+#include "module_scan.h"
 #include "pictures.h"
 #include "shape_widget.h"
+#include "stored_place.h"
 #include "window_fonts.h"
 
 #include <QApplication>
@@ -58,9 +61,10 @@ void setColours(QWidget *widget, const QColor &text, const QColor &background)
 } // namespace
 
 TfrmModule::TfrmModule(SharedState &state, const MessageTable &messages,
-                       const StoredSettings &settings, Tone beep, QWidget *parent)
-    : QWidget(parent), m_state(state), m_messages(messages), m_settings(settings),
-      m_beep(std::move(beep))
+                       const StoredSettings &settings, PortAccess &port, CommandExchange &exchange,
+                       Tone beep, QWidget *parent)
+    : QWidget(parent), m_state(state), m_messages(messages), m_settings(settings), m_port(port),
+      m_exchange(exchange), m_beep(std::move(beep))
 {
     setObjectName(QStringLiteral("frmModule"));
     // No maximise button and no close command: the Exit button closes the window.
@@ -88,11 +92,6 @@ TfrmModule::~TfrmModule()
 int TfrmModule::scaled(int pixels) const
 {
     return qRound(pixels * m_scale);
-}
-
-QString TfrmModule::text(int messageRow) const
-{
-    return m_messages.text(messageRow, m_state.LanguageIndex);
 }
 
 void TfrmModule::createControls()
@@ -297,15 +296,7 @@ void TfrmModule::FormCreate()
     m_settings.LoadSettings(m_state);
     m_state.ProcessRunning = false;
     m_state.ModuleFound = false;
-    // A stored index outside the list never selects an entry: the list shows the
-    // stored mode string when it is one of the list's, else the default.
-    int index = m_state.ScanBaudRateNo;
-    if (!IsBaudRateIndex(index)) {
-        index = BaudRateModes().indexOf(m_state.ScanBaudRate);
-        if (index < 0)
-            index = DefaultBaudRateIndex;
-    }
-    cmbBaudRate->setCurrentIndex(index);
+    cmbBaudRate->setCurrentIndex(ListIndexOfRememberedSetting(m_state));
     cmbMode->setCurrentIndex(0);
 }
 
@@ -319,10 +310,30 @@ void TfrmModule::btnExitClick()
     close();
 }
 
+WorkflowContext TfrmModule::context()
+{
+    return WorkflowContext{*this, m_state, m_port, m_exchange, m_settings};
+}
+
+void TfrmModule::btnScanClick()
+{
+    WorkflowContext c = context();
+    ScanModule(c);
+}
+
+void TfrmModule::btnIDClick()
+{
+    WorkflowContext c = context();
+    SetModuleId(c);
+}
+
+void TfrmModule::btnBaudRateClick()
+{
+    WorkflowContext c = context();
+    SetModuleBaudRate(c);
+}
+
 // The workflows come with their own units; until then the buttons do nothing.
-void TfrmModule::btnScanClick() {}
-void TfrmModule::btnIDClick() {}
-void TfrmModule::btnBaudRateClick() {}
 void TfrmModule::btnModeClick() {}
 void TfrmModule::btnFactoryClick() {}
 void TfrmModule::btnProcessClick() {}

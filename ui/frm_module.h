@@ -1,9 +1,12 @@
 #pragma once
 
+#include "command_exchange.h"
 #include "message_table.h"
 #include "module_window.h"
+#include "port_access.h"
 #include "shared_state.h"
 #include "stored_settings.h"
+#include "workflow_context.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -41,7 +44,7 @@ public:
     using Tone = std::function<void(int frequencyHz, int durationMs)>;
 
     TfrmModule(SharedState &state, const MessageTable &messages, const StoredSettings &settings,
-               Tone beep, QWidget *parent = nullptr);
+               PortAccess &port, CommandExchange &exchange, Tone beep, QWidget *parent = nullptr);
     ~TfrmModule() override;
 
     void BeginOperation() override;
@@ -49,8 +52,24 @@ public:
     void SetBusy(quint8 on) override;
     void ReturnToIdle() override;
 
-    // A message row in the current language.
-    QString text(int messageRow) const;
+    QString text(int messageRow) const override;
+    void showMessage(const QString &message) override;
+    void showSerial(const QString &text) override;
+    void showVersion(const QString &text) override;
+    QString moduleId() const override;
+    void showModuleId(const QString &id) override;
+    void setIdPosition(int position) override;
+    int baudRateIndex() const override;
+    void selectBaudRate(int index) override;
+    bool baudRateLocked() const override;
+    int modeIndex() const override;
+    void selectMode(int index) override;
+    FourFlags polarity() const override;
+    void setPolarity(const FourFlags &checked) override;
+    void setLamp(LampColour colour) override;
+    void setHourglass(bool on) override;
+    void processMessages() override;
+    void beep(int frequencyHz, int durationMs) override;
 
     // True while a workflow, the operation frame, busy mode or the live loop runs; a
     // close from outside then waits for it.
@@ -103,14 +122,16 @@ private:
     // exception box and the window carries on.
     void handle(void (TfrmModule::*handler)());
     void switchLanguage(int languageIndex, const QString &languageFlag);
-    void setHourglass(bool on);
-    void setLamp(TShape *lamp, LampColour colour);
+    void paintLamp(TShape *lamp, LampColour colour);
+    WorkflowContext context();
     void closeIfAskedAndIdle();
     int scaled(int pixels) const;
 
     SharedState &m_state;
     const MessageTable &m_messages;
     const StoredSettings &m_settings;
+    PortAccess &m_port;
+    CommandExchange &m_exchange;
     Tone m_beep;
     double m_scale = 1.0;
     bool m_hourglass = false;

@@ -24,7 +24,7 @@ QColor colourOf(LampColour lamp)
 
 } // namespace
 
-void TfrmModule::setLamp(TShape *lamp, LampColour colour)
+void TfrmModule::paintLamp(TShape *lamp, LampColour colour)
 {
     lamp->setBrushColor(colourOf(colour));
 }
@@ -51,9 +51,9 @@ void TfrmModule::BeginOperation()
 
 void TfrmModule::EndOperation(LampColour lamp, int messageRow, int frequencyHz)
 {
-    setLamp(shComm, lamp);
-    pnMsg->setText(text(messageRow));
-    m_beep(frequencyHz, 300);
+    paintLamp(shComm, lamp);
+    showMessage(text(messageRow));
+    beep(frequencyHz, 300);
     setEnabled(true);
     setHourglass(false);
     m_operationOpen = false;
@@ -89,9 +89,9 @@ void TfrmModule::tmrBusyTimer()
     // The phase is kept across busy periods: the first tick after start shows red.
     if (tmrBusy->Tag == 1) {
         tmrBusy->Tag = 0;
-        setLamp(shComm, LampColour::Yellow);
+        paintLamp(shComm, LampColour::Yellow);
     } else {
         tmrBusy->Tag = 1;
-        setLamp(shComm, LampColour::Red);
+        paintLamp(shComm, LampColour::Red);
     }
 }

@@ -1,0 +1,160 @@
+#include "module_scan.h"
+
+#include "baud_rate_modes.h"
+#include "message_table.h"
+#include "operation_frame.h"
+#include "stored_place.h"
+
+#include <cctype>
+
+namespace {
+
+constexpr int RememberedPlaceTries = 3;
+constexpr int SearchTries = 2;
+constexpr int InformationTries = 2;
+constexpr int HighestPort = 16;
+
+QString portText(const WorkflowContext &c, int row, int port)
+{
+    return c.window.text(row) + QStringLiteral(" : #") + QString::number(port);
+}
+
+// Phase 1: the port and setting where the module was last found.
+bool foundAtRememberedPlace(WorkflowContext &c)
+{
+    if (c.state.ScanCommNo <= 0)
+        return false;
+    c.window.selectBaudRate(ListIndexOfRememberedSetting(c.state));
+    const OpenedPort opened(c.port, c.state.ScanCommNo, c.state.ScanBaudRate);
+    if (!opened.isOpen())
+        return false;
+    c.window.showMessage(portText(c, MessageRow::ScanCom, c.state.ScanCommNo));
+    for (int i = 0; i < RememberedPlaceTries; ++i) {
+        if (c.identityAnswered())
+            return true;
+    }
+    return false;
+}
+
+// One port at one setting of the search; remembers the place when the module answers.
+enum class Probe
+{
+    NotOpened,
+    Silent,
+    Answered
+};
+
+Probe probe(WorkflowContext &c, int port, int index)
+{
+    c.window.selectBaudRate(index);
+    const OpenedPort opened(c.port, port, BaudRateModes().at(index));
+    if (!opened.isOpen())
+        return Probe::NotOpened;
+    c.window.showMessage(portText(c, MessageRow::ScanCom, port));
+    for (int i = 0; i < SearchTries; ++i) {
+        if (c.identityAnswered()) {
+            c.state.ScanCommNo = port;
+            c.state.ScanBaudRate = BaudRateModes().at(index);
+            c.state.ScanBaudRateNo = index;
+            // At the moment of the answer, while the port is still open, whatever
+            // the information read then brings.
+            c.settings.SaveScanSettings(c.state);
+            return Probe::Answered;
+        }
+    }
+    return Probe::Silent;
+}
+
+// Phase 2: COM1 to COM16, slowest setting first; a port that does not open is left.
+bool foundBySearch(WorkflowContext &c)
+{
+    for (int port = 1; port <= HighestPort; ++port) {
+        for (int index = 0; index < BaudRateModeCount; ++index) {
+            const bool locked = c.window.baudRateLocked();
+            const Probe result = probe(c, port, locked ? LockedSearchIndex(c.state) : index);
+            if (result == Probe::Answered)
+                return true;
+            if (result == Probe::NotOpened || locked)
+                break;
+        }
+    }
+    return false;
+}
+
+bool isTwoDecimalDigits(const QByteArray &id)
+{
+    return id.size() == 2 && std::isdigit(static_cast<unsigned char>(id[0])) &&
+           std::isdigit(static_cast<unsigned char>(id[1]));
+}
+
+// Phase 3: the module's version, mode and input polarity, at the place it answered.
+bool readInformation(WorkflowContext &c)
+{
+    const QByteArray identity = c.exchange.LastReply();
+    c.window.selectBaudRate(ListIndexOfRememberedSetting(c.state));
+    c.window.showSerial(c.window.text(MessageRow::SerialNo) + QStringLiteral(" : ") +
+                        QString::fromLatin1(ReplySerialNo(identity)));
+    const QByteArray id = ReplyModuleId(identity);
+    c.window.showModuleId(QString::fromLatin1(id));
+    // An ID that is not two digits is not this module's answer; the scan ends in error.
+    if (!isTwoDecimalDigits(id))
+        return false;
+    c.window.setIdPosition(id.toInt());
+
+    const OpenedPort opened(c.port, c.state.ScanCommNo, c.state.ScanBaudRate);
+    if (!opened.isOpen())
+        return false;
+    for (int i = 0; i < InformationTries; ++i) {
+        c.sleepMs(100);
+        if (!c.exchange.SendCommand(Command::ReadVersion))
+            continue; // only a missing version earns a second try
+        c.sleepMs(100);
+        c.window.showVersion(c.window.text(MessageRow::Version) + QStringLiteral(" : ") +
+                             QString::fromLatin1(ReplyVersion(c.exchange.LastReply())));
+        if (!c.exchange.SendCommand(Command::ReadMode))
+            return false;
+        c.window.selectMode(IsHoldMode(ReplyModeFlag(c.exchange.LastReply())) ? 0 : 1);
+        c.sleepMs(100);
+        if (!c.exchange.SendCommand(Command::ReadPolarity))
+            return false;
+        c.window.setPolarity(FlagsFromField(ReplyPolarityFlags(c.exchange.LastReply())));
+        c.window.showMessage(portText(c, MessageRow::GetModuleInfoOk, c.state.ScanCommNo) + u')');
+        c.state.ModuleFound = true;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void ScanModule(WorkflowContext &c)
+{
+    ModuleWindow &w = c.window;
+    w.setHourglass(true);
+    w.processMessages();
+    BusyMode busy(w);
+    w.showMessage(w.text(MessageRow::ScanModule) + QStringLiteral(" ...."));
+    w.showSerial(w.text(MessageRow::SerialNo) + QStringLiteral(" : ________"));
+    w.showVersion(w.text(MessageRow::Version) + QStringLiteral(" : __.__-__"));
+    w.showModuleId(QStringLiteral("__"));
+    w.processMessages();
+    c.state.ModuleFound = false;
+
+    if (!foundAtRememberedPlace(c) && !foundBySearch(c)) {
+        busy.end();
+        w.setLamp(LampColour::Red);
+        w.selectBaudRate(DefaultBaudRateIndex);
+        w.showMessage(w.text(MessageRow::ModuleNotFind));
+        w.beep(300, 300);
+    } else if (readInformation(c)) {
+        busy.end();
+        w.setLamp(LampColour::Yellow);
+        w.beep(1000, 300);
+    } else {
+        w.showMessage(portText(c, MessageRow::GetModuleInfoError, c.state.ScanCommNo) + u')');
+        busy.end();
+        w.setLamp(LampColour::Red);
+        w.beep(300, 300);
+    }
+    w.setHourglass(false);
+}

@@ -1,0 +1,37 @@
+#include "setting_exchange.h"
+
+namespace {
+
+constexpr int Tries = 2;
+constexpr int PauseMs = 100;
+
+} // namespace
+
+bool ExchangeAfterIdentity(
+    WorkflowContext &c, const std::function<QByteArrayList(const QByteArray &serialNo)> &commands,
+    const std::function<void()> &onSuccess)
+{
+    const OpenedPort opened(c.port, c.state.ScanCommNo, c.state.ScanBaudRate);
+    if (!opened.isOpen())
+        return false;
+    for (int i = 0; i < Tries; ++i) {
+        c.sleepMs(PauseMs);
+        if (!c.identityAnswered())
+            continue;
+        const QByteArrayList sequence = commands(ReplySerialNo(c.exchange.LastReply()));
+        bool allAccepted = true;
+        for (const QByteArray &command : sequence) {
+            c.sleepMs(PauseMs);
+            if (!c.exchange.SendCommand(command)) {
+                allAccepted = false;
+                break;
+            }
+        }
+        if (allAccepted) {
+            if (onSuccess)
+                onSuccess();
+            return true;
+        }
+    }
+    return false;
+}
