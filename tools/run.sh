@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and opens the window, on a private configuration
-# folder (never your own ~/.config). Without a display it runs the window under Xvfb
-# and writes a screenshot to build/screenshot.png.
+# Installs what is missing, builds, and opens the window on a simulated module: a
+# TX4040 on COM3 at 38400,e,8,1 (clear the lock box beside the baud-rate list to let
+# the scan search every setting). Everything lives in a private configuration folder,
+# never your own ~/.config. Without a display the window runs under Xvfb, a scan is
+# made there, and a screenshot is written to build/screenshot.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,14 +11,20 @@ tools/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)"
 
-demo=${TX4040_DEMO_HOME:-/tmp/tx4040-demo}
-mkdir -p "$demo"
-export XDG_CONFIG_HOME=$demo
+XDG_CONFIG_HOME=$(mktemp -d /tmp/tx4040-demo.XXXXXX)
+export XDG_CONFIG_HOME
+build/bin/tx4040-sim --port 3 --setting 38400,e,8,1 --trace "$XDG_CONFIG_HOME/trace.txt" >/dev/null &
+sim=$!
+trap 'kill $sim 2>/dev/null || true' EXIT
+for _ in $(seq 50); do [ -L "$XDG_CONFIG_HOME/VANTREL/ports/COM3" ] && break; sleep 0.1; done
+echo "simulated module on COM3 at 38400,e,8,1; its trace: $XDG_CONFIG_HOME/trace.txt"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-    exec build/bin/tx4040-config
+    # The pty line library lets the pseudo-terminal carry parity (see the README).
+    LD_PRELOAD=$PWD/build/lib/libtx4040_ptyline.so build/bin/tx4040-config
+    exit 0
 fi
 
 screenshot=$PWD/build/screenshot.png
-tools/under-xvfb.sh tools/show-window.sh "$screenshot"
-echo "no display: the window ran under Xvfb; screenshot: $screenshot"
+tools/under-xvfb.sh tools/demo-scan.sh "$screenshot"
+echo "no display: the window ran under Xvfb and scanned; screenshot: $screenshot"

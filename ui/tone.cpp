@@ -166,8 +166,13 @@ void drainTone(snd_pcm_t *pcm, Clock::time_point giveUp)
     }
 }
 
+// ALSA prints its own complaints on stderr; a missing sound device is expected here and
+// answered with silence, so they say nothing the operator needs.
+void quietAlsaError(const char *, int, const char *, int, const char *, ...) {}
+
 void playOnDefaultDevice(int frequencyHz, int durationMs, Clock::time_point giveUp)
 {
+    snd_lib_error_set_handler(quietAlsaError);
     snd_pcm_t *opened = nullptr;
     // Non-blocking, so that a device another program holds fails the open instead of
     // holding up the window until it is free.
