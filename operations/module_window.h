@@ -51,6 +51,19 @@ public:
     virtual FourFlags polarity() const = 0;
     virtual void setPolarity(const FourFlags &checked) = 0;
 
+    // The output boxes, DO1 to DO4.
+    virtual FourFlags outputs() const = 0;
+    virtual void setOutputs(const FourFlags &on) = 0;
+    // The input lamps DI1 to DI4: yellow for an input that is on, white for off.
+    virtual void showInputs(const FourFlags &on) = 0;
+    // The caption of the live I/O button.
+    virtual QString processCaption() const = 0;
+    virtual void setProcessCaption(const QString &caption) = 0;
+    // The controls that would start other work while the live loop runs.
+    virtual void enableOtherWork(bool enabled) = 0;
+    // The whole window, as the live loop wants it after switching busy mode on.
+    virtual void enableWindow() = 0;
+
     virtual void setLamp(LampColour colour) = 0;
     virtual void setHourglass(bool on) = 0;
     virtual void processMessages() = 0;

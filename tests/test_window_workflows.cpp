@@ -55,6 +55,10 @@ private slots:
     void scanFillsTheWindow();
     void setIdAndBaudRateFromTheControls();
     void enterStartsAScan();
+    void modeAndFactoryDefault();
+    void liveLoopStoppedBy_data();
+    void liveLoopStoppedBy();
+    void closeDuringTheLiveLoop();
 };
 
 void WindowWorkflowsTest::scanFillsTheWindow()
@@ -120,6 +124,119 @@ void WindowWorkflowsTest::enterStartsAScan()
     s.control("sbID")->setFocus();
     QTest::keyClick(s.control("sbID"), Qt::Key_Return);
     QCOMPARE(s.text("pnMsg"), QStringLiteral("Get Module Info Ok. (COM : #9)"));
+}
+
+void WindowWorkflowsTest::modeAndFactoryDefault()
+{
+    Station s;
+    SimulatedModule &module = s.ports.addModule(3, 5);
+    s.click("btnScan");
+    s.control<QComboBox>("cmbMode")->setCurrentIndex(1);
+    s.control<QCheckBox>("chkDI2")->setChecked(true);
+    s.click("btnMode");
+    QCOMPARE(s.text("pnMsg"), QStringLiteral("Set Module Mode Ok"));
+    QVERIFY(!module.state().holdMode);
+    QCOMPARE(module.state().polarity, "0100" + QByteArray(12, '0'));
+
+    s.control<QScrollBar>("sbID")->setValue(12);
+    s.click("btnFactory");
+    QCOMPARE(s.text("pnMsg"), QStringLiteral("Set Factory Default Ok"));
+    QCOMPARE(s.text("pnID"), QStringLiteral("01"));
+    QCOMPARE(s.control<QComboBox>("cmbMode")->currentIndex(), 0);
+    QVERIFY(!s.control<QCheckBox>("chkDI2")->isChecked());
+    QVERIFY(module.state().holdMode);
+    QCOMPARE(module.state().polarity, QByteArray(16, '0'));
+}
+
+void WindowWorkflowsTest::liveLoopStoppedBy_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("a second click") << "click";
+    QTest::newRow("the Space key") << "space";
+}
+
+void WindowWorkflowsTest::liveLoopStoppedBy()
+{
+    QFETCH(QString, how);
+    Station s;
+    SimulatedModule &module = s.ports.addModule(5, 5);
+    module.setContacts("0010");
+    s.click("btnScan");
+    QVERIFY(s.state.ModuleFound);
+    auto *process = s.control<QPushButton>("btnProcess");
+    s.control<QCheckBox>("chkDO4")->setChecked(true);
+
+    QStringList disabledDuringTheLoop;
+    QStringList enabledDuringTheLoop;
+    QColor di3Lamp;
+    QString caption;
+    QTimer::singleShot(300, [&] {
+        for (QWidget *w : s.window.findChildren<QWidget *>()) {
+            // Only the window's own controls, by their design names (btnScan, chkDI1 ...).
+            if (w->objectName().isEmpty() || !w->objectName().at(0).isLower() ||
+                w->objectName().startsWith(u"qt_"))
+                continue;
+            (w->isEnabledTo(&s.window) ? enabledDuringTheLoop : disabledDuringTheLoop)
+                << w->objectName();
+        }
+        di3Lamp = s.control<TShape>("shDI3")->brushColor();
+        caption = process->text();
+        QVERIFY(s.window.isEnabled());
+        if (how == u"click") {
+            QTest::mouseClick(process, Qt::LeftButton);
+        } else {
+            process->setFocus();
+            QTest::keyClick(process, Qt::Key_Space);
+        }
+    });
+    QTest::mouseClick(process, Qt::LeftButton);
+
+    QCOMPARE(caption, QStringLiteral("Cancel Process Module(Space Key)"));
+    QCOMPARE(di3Lamp, QColor(255, 255, 0));
+    disabledDuringTheLoop.sort();
+    QStringList eleven{"btnExit", "btnScan", "btnFactory", "btnID", "btnBaudRate", "btnMode",
+                       "gbDefault", "btnEng", "btnGB", "btnBIG5", "gbNONC",
+                       // inside the two groups
+                       "pcDefault", "tsDefault", "chkDI1", "chkDI2", "chkDI3", "chkDI4"};
+    eleven.sort();
+    QCOMPARE(disabledDuringTheLoop, eleven);
+    for (const char *usable : {"btnProcess", "btnAll", "chkDO1", "chkDO4", "cmbBaudRate", "sbID"})
+        QVERIFY2(enabledDuringTheLoop.contains(QLatin1String(usable)), usable);
+
+    QCOMPARE(module.state().outputs, QByteArray("0001"));
+    QCOMPARE(process->text(), QStringLiteral("Process Module"));
+    QCOMPARE(s.control<TShape>("shComm")->brushColor(), QColor(255, 255, 0));
+    QCOMPARE(s.control<TShape>("shDI3")->brushColor(), QColor(255, 255, 255));
+    QVERIFY(!s.control<QCheckBox>("chkDO4")->isChecked());
+    QVERIFY(s.control("btnExit")->isEnabled() && s.control("gbNONC")->isEnabled());
+    QVERIFY(!s.state.ProcessRunning);
+    QVERIFY(!s.port.IsOpen());
+    QCOMPARE(s.tones, (QList<int>{1000, 1000}));
+}
+
+void WindowWorkflowsTest::closeDuringTheLiveLoop()
+{
+    Station s;
+    SimulatedModule &module = s.ports.addModule(6, 5);
+    s.click("btnScan");
+    bool visibleAfterClose = false;
+    bool portOpenAfterClose = false;
+    QTimer::singleShot(250, [&] {
+        // As from the window manager: the loop is asked to end, the window waits.
+        s.window.close();
+        visibleAfterClose = s.window.isVisible();
+        portOpenAfterClose = s.port.IsOpen();
+    });
+    s.click("btnProcess");
+    QVERIFY(visibleAfterClose);
+    QVERIFY(portOpenAfterClose);
+    QVERIFY(!s.port.IsOpen());
+    QVERIFY(!s.state.ProcessRunning);
+    QTRY_VERIFY(!s.window.isVisible());
+    // The port can be had again: it was closed, not abandoned.
+    QVERIFY(s.port.OpenPort(6, QStringLiteral("19200,e,8,1")));
+    s.port.ClosePort();
+    QVERIFY(!module.hasVanished());
 }
 
 QTEST_MAIN(WindowWorkflowsTest)

@@ -1,7 +1,9 @@
 #include "frm_module.h"
 
 #include "baud_rate_modes.h"
+#include "live_io.h"
 #include "module_identity.h"
+#include "module_mode.h"
 #include "module_scan.h"
 #include "pictures.h"
 #include "shape_widget.h"
@@ -333,11 +335,29 @@ void TfrmModule::btnBaudRateClick()
     SetModuleBaudRate(c);
 }
 
-// The workflows come with their own units; until then the buttons do nothing.
-void TfrmModule::btnModeClick() {}
-void TfrmModule::btnFactoryClick() {}
-void TfrmModule::btnProcessClick() {}
-void TfrmModule::btnAllClick() {}
+void TfrmModule::btnModeClick()
+{
+    WorkflowContext c = context();
+    SetModuleMode(c);
+}
+
+void TfrmModule::btnFactoryClick()
+{
+    WorkflowContext c = context();
+    SetFactoryDefault(c);
+}
+
+void TfrmModule::btnProcessClick()
+{
+    WorkflowContext c = context();
+    ProcessModule(c);
+}
+
+void TfrmModule::btnAllClick()
+{
+    WorkflowContext c = context();
+    AllOutputs(c);
+}
 
 void TfrmModule::showEvent(QShowEvent *event)
 {

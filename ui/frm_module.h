@@ -66,6 +66,13 @@ public:
     void selectMode(int index) override;
     FourFlags polarity() const override;
     void setPolarity(const FourFlags &checked) override;
+    FourFlags outputs() const override;
+    void setOutputs(const FourFlags &on) override;
+    void showInputs(const FourFlags &on) override;
+    QString processCaption() const override;
+    void setProcessCaption(const QString &caption) override;
+    void enableOtherWork(bool enabled) override;
+    void enableWindow() override;
     void setLamp(LampColour colour) override;
     void setHourglass(bool on) override;
     void processMessages() override;

@@ -8,8 +8,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QToolButton>
+
+#include <array>
 
 QString TfrmModule::text(int messageRow) const
 {
@@ -83,6 +88,49 @@ void TfrmModule::setPolarity(const FourFlags &checked)
 {
     for (int i = 0; i < 4; ++i)
         chkDI[i]->setChecked(checked[i]);
+}
+
+FourFlags TfrmModule::outputs() const
+{
+    return {chkDO[0]->isChecked(), chkDO[1]->isChecked(), chkDO[2]->isChecked(),
+            chkDO[3]->isChecked()};
+}
+
+void TfrmModule::setOutputs(const FourFlags &on)
+{
+    for (int i = 0; i < 4; ++i)
+        chkDO[i]->setChecked(on[i]);
+}
+
+void TfrmModule::showInputs(const FourFlags &on)
+{
+    for (int i = 0; i < 4; ++i)
+        paintLamp(shDI[i], on[i] ? LampColour::Yellow : LampColour::White);
+}
+
+QString TfrmModule::processCaption() const
+{
+    return btnProcess->text();
+}
+
+void TfrmModule::setProcessCaption(const QString &caption)
+{
+    btnProcess->setText(caption);
+}
+
+void TfrmModule::enableOtherWork(bool enabled)
+{
+    // In this order, on the way out and on the way back.
+    const std::array<QWidget *, 11> controls{btnExit,     btnScan, btnFactory, btnID,
+                                             btnBaudRate, btnMode, gbDefault,  btnEng,
+                                             btnGB,       btnBIG5, gbNONC};
+    for (QWidget *control : controls)
+        control->setEnabled(enabled);
+}
+
+void TfrmModule::enableWindow()
+{
+    setEnabled(true);
 }
 
 void TfrmModule::setLamp(LampColour colour)

@@ -105,6 +105,38 @@ void RecordingWindow::setPolarity(const FourFlags &checked)
     polarityBoxes = checked;
 }
 
+void RecordingWindow::setOutputs(const FourFlags &on)
+{
+    outputBoxes = on;
+    events << QStringLiteral("outputs %1%2%3%4").arg(on[0]).arg(on[1]).arg(on[2]).arg(on[3]);
+}
+
+void RecordingWindow::showInputs(const FourFlags &on)
+{
+    inputLamps = on;
+    const QString pattern = QStringLiteral("%1%2%3%4").arg(on[0]).arg(on[1]).arg(on[2]).arg(on[3]);
+    inputHistory << pattern;
+    events << QStringLiteral("inputs ") + pattern;
+}
+
+void RecordingWindow::setProcessCaption(const QString &text)
+{
+    caption = text;
+    events << QStringLiteral("caption ") + text;
+}
+
+void RecordingWindow::enableOtherWork(bool enabled)
+{
+    otherWorkEnabled = enabled;
+    events << (enabled ? QStringLiteral("other work on") : QStringLiteral("other work off"));
+}
+
+void RecordingWindow::enableWindow()
+{
+    enabled = true;
+    events << QStringLiteral("window on");
+}
+
 void RecordingWindow::setLamp(LampColour colour)
 {
     lamp = colour;

@@ -33,6 +33,13 @@ public:
     void selectMode(int index) override;
     FourFlags polarity() const override { return polarityBoxes; }
     void setPolarity(const FourFlags &checked) override;
+    FourFlags outputs() const override { return outputBoxes; }
+    void setOutputs(const FourFlags &on) override;
+    void showInputs(const FourFlags &on) override;
+    QString processCaption() const override { return caption; }
+    void setProcessCaption(const QString &text) override;
+    void enableOtherWork(bool enabled) override;
+    void enableWindow() override;
     void setLamp(LampColour colour) override;
     void setHourglass(bool on) override;
     void processMessages() override;
@@ -48,6 +55,10 @@ public:
     bool locked = true;
     int mode = 0;
     FourFlags polarityBoxes{};
+    FourFlags outputBoxes{};
+    FourFlags inputLamps{};
+    QString caption = QStringLiteral("Process Module");
+    bool otherWorkEnabled = true;
     LampColour lamp = LampColour::Red;
     bool enabled = true;
     bool busy = false;
@@ -58,6 +69,8 @@ public:
     QStringList events;
     QStringList messages;
     QList<int> baudSelections;
+    // Every state the input lamps were given, as "1001".
+    QStringList inputHistory;
     // Milliseconds each tone lasts here; 0 keeps the tests quick.
     int toneSleepMs = 0;
 

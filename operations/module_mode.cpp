@@ -1,0 +1,55 @@
+#include "module_mode.h"
+
+#include "baud_rate_modes.h"
+#include "message_table.h"
+#include "operation_frame.h"
+#include "setting_exchange.h"
+
+namespace {
+
+void endWith(OperationFrame &frame, bool succeeded, int okRow, int errorRow)
+{
+    if (succeeded)
+        frame.end(LampColour::Yellow, okRow, 1000);
+    else
+        frame.end(LampColour::Red, errorRow, 300);
+}
+
+} // namespace
+
+void SetModuleMode(WorkflowContext &c)
+{
+    OperationFrame frame(c.window);
+    if (!c.state.ModuleFound) {
+        frame.end(LampColour::Red, MessageRow::StartScanModule, 300);
+        return;
+    }
+    const bool done = ExchangeAfterIdentity(c, [&](const QByteArray &) {
+        return QByteArrayList{c.window.modeIndex() == 0 ? Command::SetModeHold
+                                                        : Command::SetModeNormal,
+                              SetPolarityCommand(c.window.polarity())};
+    });
+    endWith(frame, done, MessageRow::SetModuleModeOk, MessageRow::SetModuleModeError);
+}
+
+void SetFactoryDefault(WorkflowContext &c)
+{
+    OperationFrame frame(c.window);
+    // Before a scan the controls stay as they are too.
+    if (!c.state.ModuleFound) {
+        frame.end(LampColour::Red, MessageRow::StartScanModule, 300);
+        return;
+    }
+    // The controls stay at the factory values whatever the module says.
+    c.window.setIdPosition(1);
+    c.window.selectBaudRate(DefaultBaudRateIndex);
+    c.window.selectMode(0);
+    c.window.setPolarity({});
+    c.window.showMessage(c.window.text(MessageRow::SetFactoryDefault));
+    // Still at the setting in use: the program goes on talking at it afterwards.
+    const bool done = ExchangeAfterIdentity(c, [](const QByteArray &serialNo) {
+        return QByteArrayList{SetIdCommand(serialNo, "01"), Command::FactoryPolarity,
+                              Command::SetModeHold, Command::FactoryBaudRate};
+    });
+    endWith(frame, done, MessageRow::SetFactoryDefaultOk, MessageRow::SetFactoryDefaultError);
+}
