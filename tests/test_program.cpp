@@ -1,8 +1,11 @@
 // The real program in a real window, on a private X server.
 
+#include "simulated_ports.h"
+#include "stored_settings.h"
 #include "xvfb_display.h"
 
 #include <QCoreApplication>
+#include <QImage>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,6 +18,61 @@ QString programPath()
 {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/tx4040-config");
 }
+
+// The real program on the private display, with its configuration in `configFolder`.
+// The pty line library lets the simulated module's pseudo-terminal carry parity; an
+// AddressSanitizer build would refuse a library loaded ahead of its own.
+void startProgram(QProcess &program, const XvfbDisplay &x, const QString &configFolder)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), x.display());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configFolder);
+    environment.insert(QStringLiteral("LD_PRELOAD"),
+                       QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/../lib/libtx4040_ptyline.so"));
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("verify_asan_link_order=0"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    program.setProcessEnvironment(environment);
+    program.start(programPath(), {});
+}
+
+// The program's window, as xdotool names it.
+QString waitForWindow(const XvfbDisplay &x)
+{
+    return x
+        .run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--sync"),
+                                         QStringLiteral("--name"), QStringLiteral("^VANTREL TX4040")})
+        .section(u'\n', 0, 0);
+}
+
+// A mouse click at a place within the window, as the operator's.
+void clickAt(const XvfbDisplay &x, const QString &window, QPoint place)
+{
+    x.run(QStringLiteral("xdotool"),
+          {QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+           QString::number(place.x()), QString::number(place.y()), QStringLiteral("click"),
+           QStringLiteral("1")});
+}
+
+QImage screenshot(const XvfbDisplay &x, const QString &window, const QString &folder)
+{
+    const QString file = folder + QStringLiteral("/shot.png");
+    QFile::remove(file);
+    x.run(QCoreApplication::applicationDirPath() + QStringLiteral("/tx4040-screenshot"),
+          {file, window});
+    return QImage(file);
+}
+
+// Centres of controls within the window (design places; the test display is at 96 dpi).
+const QPoint ScanButton(180, 94);
+const QPoint ModeButton(180, 314);
+const QPoint ProcessButton(158, 384);
+const QPoint BoxDI2(216, 282);
+const QPoint BoxDO2(224, 352);
+const QPoint CommunicationLamp(8 + 310 + 11, 4 + 8 + 10);
+const QPoint InputLamp[4] = {{13, 351}, {53, 351}, {93, 351}, {133, 351}};
+const QColor Yellow(255, 255, 0);
+const QColor White(255, 255, 255);
 
 void storeLanguage(const QString &configFolder, const QString &flag)
 {
@@ -34,6 +92,7 @@ class ProgramTest : public QObject
 private slots:
     void windowTitle_data();
     void windowTitle();
+    void scanModeAndLiveIo();
 };
 
 void ProgramTest::windowTitle_data()
@@ -79,6 +138,61 @@ void ProgramTest::windowTitle()
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
     QCOMPARE(QDir(config.path() + QStringLiteral("/VANTREL")).entryList(QDir::Files), filesBefore);
+}
+
+void ProgramTest::scanModeAndLiveIo()
+{
+    XvfbDisplay x;
+    QVERIFY2(!x.display().isEmpty(), "Xvfb did not start");
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(5, 5);
+    module.setContacts("1000");
+    QProcess program;
+    startProgram(program, x, ports.configFolder());
+    QVERIFY(program.waitForStarted());
+    const QString window = waitForWindow(x);
+    QVERIFY2(!window.isEmpty(), "no window appeared");
+    auto colourAt = [&](QPoint place) {
+        return screenshot(x, window, ports.configFolder()).pixelColor(place);
+    };
+
+    // Scan: the module answers on COM5, its place is stored, the lamp turns yellow.
+    clickAt(x, window, ScanButton);
+    QTRY_COMPARE_WITH_TIMEOUT(colourAt(CommunicationLamp), Yellow, 15000);
+    QVERIFY(module.heardCommands().contains("B00A"));
+    SharedState stored;
+    StoredSettings(ports.configFolder() + QStringLiteral("/VANTREL/Morvale.reg")).LoadSettings(stored);
+    QCOMPARE(stored.ScanCommNo, 5);
+    QCOMPARE(stored.ScanBaudRate, QStringLiteral("19200,e,8,1"));
+
+    // Set the mode with DI2 inverted.
+    clickAt(x, window, BoxDI2);
+    clickAt(x, window, ModeButton);
+    QTRY_COMPARE_WITH_TIMEOUT(module.state().polarity, "0100" + QByteArray(12, '0'), 5000);
+
+    // Live I/O: DO2 ticked goes out; DI1 (wired on) and DI2 (inverted) light up.
+    clickAt(x, window, BoxDO2);
+    clickAt(x, window, ProcessButton);
+    QTRY_COMPARE_WITH_TIMEOUT(module.state().outputs, QByteArray("0100"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(colourAt(InputLamp[1]), Yellow, 5000);
+    const QImage live = screenshot(x, window, ports.configFolder());
+    QCOMPARE(live.pixelColor(InputLamp[0]), Yellow);
+    QCOMPARE(live.pixelColor(InputLamp[2]), White);
+    QCOMPARE(live.pixelColor(InputLamp[3]), White);
+    bool outputsSent = false;
+    for (const TraceEntry &entry : module.trace())
+        outputsSent |= entry.event == u"rx" && entry.bytes.startsWith("\tB00F0100");
+    QVERIFY(outputsSent);
+
+    // Stop with a second click: yellow lamp, input lamps white, outputs kept by the module.
+    clickAt(x, window, ProcessButton);
+    QTRY_COMPARE_WITH_TIMEOUT(colourAt(InputLamp[0]), White, 5000);
+    QCOMPARE(colourAt(CommunicationLamp), Yellow);
+    QCOMPARE(module.state().outputs, QByteArray("0100"));
+
+    ::kill(program.processId(), SIGTERM);
+    QVERIFY(program.waitForFinished(5000));
+    QCOMPARE(program.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(ProgramTest)

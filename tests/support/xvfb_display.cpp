@@ -28,6 +28,8 @@ QString XvfbDisplay::run(const QString &program, const QStringList &arguments, i
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), m_display);
+    // The tests themselves run offscreen; what runs here belongs on the display.
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
     if (!process.waitForFinished(timeoutMs)) {
