@@ -1,5 +1,7 @@
 #include "port_map.h"
 
+#include "config_folder.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
@@ -32,10 +34,7 @@ PortMap::PortMap(QString portsFolder) : m_portsFolder(std::move(portsFolder)) {}
 
 QString PortMap::defaultPortsFolder()
 {
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty())
-        config = QDir::homePath() + QStringLiteral("/.config");
-    return config + QStringLiteral("/VANTREL/ports");
+    return VantrelConfigFolder() + QStringLiteral("/ports");
 }
 
 QString PortMap::devicePath(int portNumber) const

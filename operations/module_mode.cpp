@@ -5,41 +5,25 @@
 #include "operation_frame.h"
 #include "setting_exchange.h"
 
-namespace {
-
-void endWith(OperationFrame &frame, bool succeeded, int okRow, int errorRow)
-{
-    if (succeeded)
-        frame.end(LampColour::Yellow, okRow, 1000);
-    else
-        frame.end(LampColour::Red, errorRow, 300);
-}
-
-} // namespace
-
 void SetModuleMode(WorkflowContext &c)
 {
     OperationFrame frame(c.window);
-    if (!c.state.ModuleFound) {
-        frame.end(LampColour::Red, MessageRow::StartScanModule, 300);
+    if (frame.refusedBeforeScan(c.state.ModuleFound))
         return;
-    }
     const bool done = ExchangeAfterIdentity(c, [&](const QByteArray &) {
         return QByteArrayList{c.window.modeIndex() == 0 ? Command::SetModeHold
                                                         : Command::SetModeNormal,
                               SetPolarityCommand(c.window.polarity())};
     });
-    endWith(frame, done, MessageRow::SetModuleModeOk, MessageRow::SetModuleModeError);
+    frame.endWith(done, MessageRow::SetModuleModeOk, MessageRow::SetModuleModeError);
 }
 
 void SetFactoryDefault(WorkflowContext &c)
 {
     OperationFrame frame(c.window);
     // Before a scan the controls stay as they are too.
-    if (!c.state.ModuleFound) {
-        frame.end(LampColour::Red, MessageRow::StartScanModule, 300);
+    if (frame.refusedBeforeScan(c.state.ModuleFound))
         return;
-    }
     // The controls stay at the factory values whatever the module says.
     c.window.setIdPosition(1);
     c.window.selectBaudRate(DefaultBaudRateIndex);
@@ -51,5 +35,5 @@ void SetFactoryDefault(WorkflowContext &c)
         return QByteArrayList{SetIdCommand(serialNo, "01"), Command::FactoryPolarity,
                               Command::SetModeHold, Command::FactoryBaudRate};
     });
-    endWith(frame, done, MessageRow::SetFactoryDefaultOk, MessageRow::SetFactoryDefaultError);
+    frame.endWith(done, MessageRow::SetFactoryDefaultOk, MessageRow::SetFactoryDefaultError);
 }

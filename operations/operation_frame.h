@@ -1,5 +1,6 @@
 #pragma once
 
+#include "message_table.h"
 #include "module_window.h"
 
 // Brackets a setting workflow with BeginOperation ... EndOperation. Should the
@@ -21,6 +22,25 @@ public:
     {
         m_ended = true;
         m_window.EndOperation(lamp, messageRow, frequencyHz);
+    }
+
+    // Success: yellow lamp, the ok row, 1000 Hz; failure: red lamp, the error row, 300 Hz.
+    void endWith(bool succeeded, int okRow, int errorRow)
+    {
+        if (succeeded)
+            end(LampColour::Yellow, okRow, 1000);
+        else
+            end(LampColour::Red, errorRow, 300);
+    }
+
+    // Nothing is said to the module before a scan has found it: the frame ends with
+    // the refusal, and true tells the workflow to go no further.
+    bool refusedBeforeScan(bool moduleFound)
+    {
+        if (moduleFound)
+            return false;
+        end(LampColour::Red, MessageRow::StartScanModule, 300);
+        return true;
     }
 
 private:

@@ -1,5 +1,7 @@
 #include "stored_settings.h"
 
+#include "config_folder.h"
+
 #include "registry_file.h"
 
 #include <QDir>
@@ -49,10 +51,7 @@ StoredSettings::StoredSettings(QString filePath) : m_filePath(std::move(filePath
 
 QString StoredSettings::defaultFilePath()
 {
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty())
-        config = QDir::homePath() + QStringLiteral("/.config");
-    return config + QStringLiteral("/VANTREL/Morvale.reg");
+    return VantrelConfigFolder() + QStringLiteral("/Morvale.reg");
 }
 
 void StoredSettings::LoadSettings(SharedState &state) const

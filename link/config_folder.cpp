@@ -1,0 +1,11 @@
+#include "config_folder.h"
+
+#include <QDir>
+
+QString VantrelConfigFolder()
+{
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty())
+        config = QDir::homePath() + QStringLiteral("/.config");
+    return config + QStringLiteral("/VANTREL");
+}

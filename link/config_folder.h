@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+// The maker's folder in the user's configuration: $XDG_CONFIG_HOME/VANTREL, with
+// XDG_CONFIG_HOME defaulting to ~/.config. The COM port links and the stored settings
+// live there.
+QString VantrelConfigFolder();
