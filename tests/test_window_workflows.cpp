@@ -170,6 +170,7 @@ void WindowWorkflowsTest::liveLoopStoppedBy()
     QStringList enabledDuringTheLoop;
     QColor di3Lamp;
     QString caption;
+    QWidget *focusedDuringTheLoop = nullptr;
     QTimer::singleShot(300, [&] {
         for (QWidget *w : s.window.findChildren<QWidget *>()) {
             // Only the window's own controls, by their design names (btnScan, chkDI1 ...).
@@ -182,16 +183,24 @@ void WindowWorkflowsTest::liveLoopStoppedBy()
         di3Lamp = s.control<TShape>("shDI3")->brushColor();
         caption = process->text();
         QVERIFY(s.window.isEnabled());
-        if (how == u"click") {
+        // The button keeps the keyboard focus it had when the loop started.
+        focusedDuringTheLoop = s.window.focusWidget();
+        if (how == u"click")
             QTest::mouseClick(process, Qt::LeftButton);
-        } else {
-            process->setFocus();
+        else
             QTest::keyClick(process, Qt::Key_Space);
-        }
     });
-    QTest::mouseClick(process, Qt::LeftButton);
+    if (how == u"click") {
+        QTest::mouseClick(process, Qt::LeftButton);
+    } else {
+        QVERIFY(QTest::qWaitForWindowActive(&s.window));
+        process->setFocus();
+        QTest::keyClick(process, Qt::Key_Space);
+    }
 
     QCOMPARE(caption, QStringLiteral("Cancel Process Module(Space Key)"));
+    if (how == u"space")
+        QCOMPARE(focusedDuringTheLoop, process);
     QCOMPARE(di3Lamp, QColor(255, 255, 0));
     disabledDuringTheLoop.sort();
     QStringList eleven{"btnExit", "btnScan", "btnFactory", "btnID", "btnBaudRate", "btnMode",

@@ -8,6 +8,7 @@
 #include "stored_settings.h"
 #include "workflow_context.h"
 
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -130,6 +131,7 @@ private:
     void handle(void (TfrmModule::*handler)());
     void switchLanguage(int languageIndex, const QString &languageFlag);
     void paintLamp(TShape *lamp, LampColour colour);
+    void enableWholeWindow(bool enabled);
     WorkflowContext context();
     void closeIfAskedAndIdle();
     int scaled(int pixels) const;
@@ -146,6 +148,7 @@ private:
     bool m_operationOpen = false;
     bool m_busy = false;
     bool m_closeRequested = false;
+    QPointer<QWidget> m_focusBeforeDisabling;
 
     QLabel *pnMsg = nullptr;
     TShape *shComm = nullptr;

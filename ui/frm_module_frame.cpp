@@ -40,11 +40,23 @@ void TfrmModule::setHourglass(bool on)
         QApplication::restoreOverrideCursor();
 }
 
+void TfrmModule::enableWholeWindow(bool enabled)
+{
+    // Disabling the window takes the keyboard focus away from the control that had it;
+    // it goes back there, so that Space still reaches the live I/O button and Enter the
+    // button the operator last used.
+    if (!enabled && isEnabled())
+        m_focusBeforeDisabling = focusWidget();
+    setEnabled(enabled);
+    if (enabled && m_focusBeforeDisabling && m_focusBeforeDisabling->isEnabled())
+        m_focusBeforeDisabling->setFocus();
+}
+
 void TfrmModule::BeginOperation()
 {
     m_operationOpen = true;
     setHourglass(true);
-    setEnabled(false);
+    enableWholeWindow(false);
     // The cursor and the disabled window show before the work starts.
     QApplication::processEvents();
 }
@@ -54,7 +66,7 @@ void TfrmModule::EndOperation(LampColour lamp, int messageRow, int frequencyHz)
     paintLamp(shComm, lamp);
     showMessage(text(messageRow));
     beep(frequencyHz, 300);
-    setEnabled(true);
+    enableWholeWindow(true);
     setHourglass(false);
     m_operationOpen = false;
     closeIfAskedAndIdle();
@@ -65,9 +77,9 @@ void TfrmModule::SetBusy(quint8 on)
     if (on == 1) {
         m_busy = true;
         tmrBusy->start();
-        setEnabled(false);
+        enableWholeWindow(false);
     } else {
-        setEnabled(true);
+        enableWholeWindow(true);
         tmrBusy->stop();
         m_busy = false;
         closeIfAskedAndIdle();
@@ -77,7 +89,7 @@ void TfrmModule::SetBusy(quint8 on)
 void TfrmModule::ReturnToIdle()
 {
     tmrBusy->stop();
-    setEnabled(true);
+    enableWholeWindow(true);
     setHourglass(false);
     m_busy = false;
     m_operationOpen = false;

@@ -130,7 +130,7 @@ void TfrmModule::enableOtherWork(bool enabled)
 
 void TfrmModule::enableWindow()
 {
-    setEnabled(true);
+    enableWholeWindow(true);
 }
 
 void TfrmModule::setLamp(LampColour colour)
