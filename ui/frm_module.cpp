@@ -312,51 +312,45 @@ void TfrmModule::btnExitClick()
     close();
 }
 
-WorkflowContext TfrmModule::context()
+void TfrmModule::run(void (*workflow)(WorkflowContext &))
 {
-    return WorkflowContext{*this, m_state, m_port, m_exchange, m_settings};
+    WorkflowContext context{*this, m_state, m_port, m_exchange, m_settings};
+    workflow(context);
 }
 
 void TfrmModule::btnScanClick()
 {
-    WorkflowContext c = context();
-    ScanModule(c);
+    run(ScanModule);
 }
 
 void TfrmModule::btnIDClick()
 {
-    WorkflowContext c = context();
-    SetModuleId(c);
+    run(SetModuleId);
 }
 
 void TfrmModule::btnBaudRateClick()
 {
-    WorkflowContext c = context();
-    SetModuleBaudRate(c);
+    run(SetModuleBaudRate);
 }
 
 void TfrmModule::btnModeClick()
 {
-    WorkflowContext c = context();
-    SetModuleMode(c);
+    run(SetModuleMode);
 }
 
 void TfrmModule::btnFactoryClick()
 {
-    WorkflowContext c = context();
-    SetFactoryDefault(c);
+    run(SetFactoryDefault);
 }
 
 void TfrmModule::btnProcessClick()
 {
-    WorkflowContext c = context();
-    ProcessModule(c);
+    run(ProcessModule);
 }
 
 void TfrmModule::btnAllClick()
 {
-    WorkflowContext c = context();
-    AllOutputs(c);
+    run(AllOutputs);
 }
 
 void TfrmModule::showEvent(QShowEvent *event)

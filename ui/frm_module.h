@@ -132,7 +132,8 @@ private:
     void switchLanguage(int languageIndex, const QString &languageFlag);
     void paintLamp(TShape *lamp, LampColour colour);
     void enableWholeWindow(bool enabled);
-    WorkflowContext context();
+    // Runs a workflow on this window, the shared state and the link.
+    void run(void (*workflow)(WorkflowContext &));
     void closeIfAskedAndIdle();
     int scaled(int pixels) const;
 
