@@ -141,11 +141,7 @@ void ModuleIdentityTest::serialNumberOfTheSameTry()
     // The first identity reply names another module; its ID command goes unanswered,
     // and the second try names this one, from its own reply.
     const QByteArray head = "\n!01BOTHER001";
-    QByteArray other = head;
-    quint8 sum = 0;
-    for (const char c : head)
-        sum ^= quint8(c);
-    other += QByteArray::number(sum, 16).toUpper().rightJustified(2, '0') + '\r';
+    const QByteArray other = head + ChecksumDigits(FrameChecksum(head)) + '\r';
     module.addFault(Fault{FaultKind::RawReply, "B00B", 1, 0, other});
     bench.foundAt(3, 5);
     bench.window.idPanel = QStringLiteral("09");

@@ -54,6 +54,17 @@ bool writeFile(const QString &path, const QByteArray &contents)
     return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
 }
 
+// Points ALSA at asound.conf in `folder`, written with `contents` unless they are empty
+// (then there is no configuration file at all).
+bool useConfigurationIn(const QString &folder, const QByteArray &contents)
+{
+    const QString config = folder + QStringLiteral("/asound.conf");
+    if (!contents.isEmpty() && !writeFile(config, contents))
+        return false;
+    useAlsaConfiguration(config);
+    return true;
+}
+
 struct Capture
 {
     int rate = 0;
@@ -172,9 +183,7 @@ void ToneTest::playsTheTone()
     QFETCH(int, durationMs);
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    const QString config = folder.filePath(QStringLiteral("asound.conf"));
-    QVERIFY(writeFile(config, captureConfiguration(folder.path())));
-    useAlsaConfiguration(config);
+    QVERIFY(useConfigurationIn(folder.path(), captureConfiguration(folder.path())));
 
     Beep(frequencyHz, durationMs);
 
@@ -215,9 +224,7 @@ void ToneTest::returnsWhenTheToneHasPlayed()
     QFETCH(int, durationMs);
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    const QString config = folder.filePath(QStringLiteral("asound.conf"));
-    QVERIFY(writeFile(config, captureConfiguration(folder.path())));
-    useAlsaConfiguration(config);
+    QVERIFY(useConfigurationIn(folder.path(), captureConfiguration(folder.path())));
 
     const qint64 elapsed = timedBeep(frequencyHz, durationMs);
 
@@ -246,10 +253,7 @@ void ToneTest::silentWithoutADevice()
     QFETCH(int, durationMs);
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    const QString config = folder.filePath(QStringLiteral("asound.conf"));
-    if (!configuration.isEmpty())
-        QVERIFY(writeFile(config, configuration));
-    useAlsaConfiguration(config);
+    QVERIFY(useConfigurationIn(folder.path(), configuration));
 
     const qint64 elapsed = timedBeep(1000, durationMs);
 
@@ -274,9 +278,7 @@ void ToneTest::nothingForEmptyArguments()
     QFETCH(int, durationMs);
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    const QString config = folder.filePath(QStringLiteral("asound.conf"));
-    QVERIFY(writeFile(config, captureConfiguration(folder.path())));
-    useAlsaConfiguration(config);
+    QVERIFY(useConfigurationIn(folder.path(), captureConfiguration(folder.path())));
 
     const qint64 elapsed = timedBeep(frequencyHz, durationMs);
 
