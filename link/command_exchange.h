@@ -1,15 +1,10 @@
 #pragma once
 
+#include "frame_checksum.h"
 #include "port_access.h"
+#include "reply_assembler.h"
 
 #include <QByteArray>
-
-#include <array>
-
-// The XOR of a frame's bytes before its checksum digits.
-quint8 FrameChecksum(const QByteArray &bytes, quint8 start = 0);
-// The checksum as it goes on the wire: two uppercase hexadecimal digits, high first.
-QByteArray ChecksumDigits(quint8 checksum);
 
 // One request and reply with the module over the open port. A request is a tab, the
 // command, its checksum and a carriage return; the reply a line feed, a body, its
@@ -18,7 +13,6 @@ QByteArray ChecksumDigits(quint8 checksum);
 class CommandExchange
 {
 public:
-    static constexpr int ReceiveBufferSize = 1024;
     static constexpr int MaxCommandLength = 255;
     // The wait ends at the first read that finds more than this many ms elapsed.
     static constexpr quint32 ReplyWaitLimitMs = 150;
@@ -35,10 +29,10 @@ public:
     int ReplyLength() const { return m_replyLength; }
 
 private:
-    bool replyCheckPasses(int position) const;
+    void sendFrame(const QByteArray &command);
 
     PortAccess &m_port;
-    std::array<quint8, ReceiveBufferSize> ReceiveBuffer{};
+    ReplyAssembler m_receive;
     QByteArray m_lastReply;
     int m_replyLength = 0;
 };

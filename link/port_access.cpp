@@ -1,18 +1,27 @@
 #include "port_access.h"
 
+#include "line_drain.h"
 #include "mode_string.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QSerialPort>
+
+#include <cerrno>
+#include <cstring>
 
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
 
+Q_LOGGING_CATEGORY(lcLink, "tx4040.link", QtWarningMsg)
+
 namespace {
 
 // Writes have no time-out of their own: without flow control a UART always drains.
-// This bound only keeps a wedged driver from freezing the window.
+// This bound on handing the bytes over and seeing them leave only keeps a wedged
+// driver from freezing the window.
 constexpr int WriteDrainBoundMs = 2000;
 
 } // namespace
@@ -33,18 +42,23 @@ bool PortAccess::OpenPort(int portNumber, const QString &modeString)
         ClosePort();
 
     const QString device = m_map.devicePath(portNumber);
-    if (device.isEmpty())
+    if (device.isEmpty()) {
+        qCInfo(lcLink, "COM%d: no serial device by that number", portNumber);
         return false;
+    }
 
     // QSerialPort applies its own line settings as it opens and cannot report the
     // ones it found, so read them first through a descriptor of our own: they are
     // what a refused mode string leaves the port at.
     const int probe =
         ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (probe < 0)
+    if (probe < 0) {
+        qCInfo(lcLink, "COM%d (%s): %s", portNumber, qPrintable(device), std::strerror(errno));
         return false;
+    }
     auto found = std::make_unique<termios>();
     if (!::isatty(probe) || ::tcgetattr(probe, found.get()) != 0) {
+        qCInfo(lcLink, "COM%d (%s): not a terminal", portNumber, qPrintable(device));
         ::close(probe);
         return false;
     }
@@ -54,8 +68,11 @@ bool PortAccess::OpenPort(int portNumber, const QString &modeString)
     const bool opened = port->open(QIODevice::ReadWrite);
     // Closed only now, while the port is held, so that this close never hangs up the line.
     ::close(probe);
-    if (!opened)
+    if (!opened) {
+        qCInfo(lcLink, "COM%d (%s): %s", portNumber, qPrintable(device),
+               qPrintable(port->errorString()));
         return false;
+    }
 
     m_port = std::move(port);
     m_foundSettings = std::move(found);
@@ -111,12 +128,17 @@ void PortAccess::writeOut(const char *bytes, int count)
 {
     if (!m_port || deviceLost())
         return;
+    const QDeadlineTimer deadline(WriteDrainBoundMs);
     m_port->write(bytes, count);
-    // QSerialPort::write() only fills a buffer; the pause after a write means
-    // nothing unless the bytes are already on their way.
+    // QSerialPort::write() only fills a buffer: hand the bytes to the driver, then
+    // wait until they have left the port, so that the pause after a write, and the
+    // reply wait after the last one, begin when the line is quiet again.
     m_port->flush();
-    if (m_port->bytesToWrite() > 0)
-        m_port->waitForBytesWritten(WriteDrainBoundMs);
+    while (m_port->bytesToWrite() > 0 && !deadline.hasExpired() &&
+           m_port->waitForBytesWritten(int(deadline.remainingTime()))) {
+    }
+    if (m_port->bytesToWrite() == 0)
+        DrainLine(int(m_port->handle()), m_port->baudRate(), deadline);
 }
 
 void PortAccess::WriteByte(quint8 byte)
@@ -129,6 +151,13 @@ void PortAccess::WriteBlock(const char *bytes, int count)
 {
     writeOut(bytes, count);
     m_services.sleepMs(5);
+}
+
+void PortAccess::DiscardInput()
+{
+    // Both what the driver holds and what QSerialPort has read ahead into its buffer.
+    if (m_port)
+        m_port->clear(QSerialPort::Input);
 }
 
 PortAccess::ReadResult PortAccess::ReadByte(quint8 &byte)

@@ -37,10 +37,13 @@ public:
     void ClosePort();
     bool IsOpen() const;
 
-    // Each write is on its way before its pause begins: 1 ms after a byte,
-    // 5 ms after a block.
+    // Each write returns once its bytes have left the port, as a synchronous write
+    // does; then its pause begins: 1 ms after a byte, 5 ms after a block.
     void WriteByte(quint8 byte);
     void WriteBlock(const char *bytes, int count);
+
+    // Throws away whatever has arrived and not been read yet.
+    void DiscardInput();
 
     // One byte if one arrives within about 1 ms; Lost once the device has gone.
     ReadResult ReadByte(quint8 &byte);

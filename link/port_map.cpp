@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr int HighestPortNumber = 16;
-
 QString systemPortDevice(int portNumber)
 {
     QStringList devices;
@@ -24,7 +22,7 @@ QString systemPortDevice(int portNumber)
         devices.append(info.systemLocation());
     std::sort(devices.begin(), devices.end(), NaturalLess);
     if (portNumber > devices.size())
-        return {};
+        return {}; // past the system's list: nothing to open
     return devices.at(portNumber - 1);
 }
 
@@ -39,7 +37,9 @@ QString PortMap::defaultPortsFolder()
 
 QString PortMap::devicePath(int portNumber) const
 {
-    if (portNumber < 1 || portNumber > HighestPortNumber)
+    // Any number from 1: the scan searches 1 to 16, but a remembered place, or a ports
+    // folder entry, may name a higher one.
+    if (portNumber < 1)
         return {};
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(portNumber);

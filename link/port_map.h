@@ -2,10 +2,10 @@
 
 #include <QString>
 
-// Turns the program's COM port numbers into devices. Port numbers 1 to 16 are what
-// the operator knows; on Linux they are entries "COM<n>" of a ports folder that link
-// to serial devices, or, where there is no such folder, the serial ports that the
-// system reports, in natural order of their device names.
+// Turns the program's COM port numbers into devices. The scan searches COM1 to COM16;
+// on Linux a number n is the entry "COM<n>" of a ports folder that links to a serial
+// device (any n from 1), or, where there is no such folder, the n-th of the serial
+// ports that the system reports, in natural order of their device names.
 class PortMap
 {
 public:

@@ -44,6 +44,10 @@ private slots:
     void vanishingDeviceEndsTheExchange();
     void replyTakesTheWireTime();
     void anyBytesFromTheLine();
+    void lateReplyNeverAnswersTheNextRequest_data();
+    void lateReplyNeverAnswersTheNextRequest();
+    void frameReachingTheBufferEnd_data();
+    void frameReachingTheBufferEnd();
 };
 
 void CommandExchangeTest::framesOnTheWire_data()
@@ -313,6 +317,86 @@ void CommandExchangeTest::anyBytesFromTheLine()
         for (int quiet = 0; quiet < 20;)
             quiet = port.ReadByte(rest) == PortAccess::ReadResult::Idle ? quiet + 1 : 0;
     }
+}
+
+void CommandExchangeTest::lateReplyNeverAnswersTheNextRequest_data()
+{
+    QTest::addColumn<QString>("nextFault"); // for the next request; empty: answered
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<QByteArray>("lastReplyStart");
+    QTest::newRow("next request unanswered") << "no-reply@B00V" << false << QByteArray("\n!01G");
+    QTest::newRow("next request answered") << "" << true << QByteArray("\n!01V");
+    QTest::newRow("next request expects no reply") << "" << true << QByteArray("\n!01G");
+}
+
+void CommandExchangeTest::lateReplyNeverAnswersTheNextRequest()
+{
+    // The answer to "B00B" comes after its exchange has given up, and waits on the line
+    // while the program pauses; the next request must not take it for its own.
+    QFETCH(QString, nextFault);
+    QFETCH(bool, result);
+    QFETCH(QByteArray, lastReplyStart);
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(Port);
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(Port, QStringLiteral("19200,e,8,1")));
+    CommandExchange exchange(port);
+    QVERIFY(exchange.SendCommand(Command::ReadMode));
+    module.addFault(*ParseFault(QStringLiteral("late=160@B00B")));
+    QVERIFY(!exchange.SendCommand(Command::ReadIdentity));
+    QTRY_COMPARE(module.trace().last().event, QStringLiteral("tx")); // now on the line
+    if (!nextFault.isEmpty())
+        module.addFault(*ParseFault(nextFault));
+
+    const bool expectsNoReply = QByteArray(QTest::currentDataTag()).contains("no reply");
+    QCOMPARE(exchange.SendCommand(expectsNoReply ? "00X" : Command::ReadVersion), result);
+    QVERIFY2(exchange.LastReply().startsWith(lastReplyStart), exchange.LastReply().constData());
+    // And the request after it sees only its own answer.
+    QVERIFY(exchange.SendCommand(Command::ReadMode));
+    QCOMPARE(exchange.ReplyLength(), 9);
+}
+
+void CommandExchangeTest::frameReachingTheBufferEnd_data()
+{
+    // A line feed first, then noise: a frame whose carriage return lands in the last of
+    // the buffer's 1024 cells keeps its line feed and its length.
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("frame"); // ReplyAssembler::Frame
+    QTest::addColumn<int>("length");
+    QRandomGenerator random(1020);
+    QByteArray noise(1020, Qt::Uninitialized);
+    noise[0] = '\n';
+    for (int i = 1; i < noise.size(); ++i)
+        noise[i] = char(random.bounded(0x20, 0x7F));
+    // The checksum digits "0A" hold for the line feed, the noise and the second line feed
+    // when the noise's bytes XOR to nothing.
+    noise[1019] = char(noise[1019] ^ FrameChecksum(noise));
+    QByteArray skewed = noise;
+    skewed[1] = char(skewed[1] ^ 1);
+    QTest::newRow("reply after 1,020 bytes of noise, checksum right")
+        << noise + "\n0A\r" << int(ReplyAssembler::Frame::Valid) << 1024;
+    QTest::newRow("reply after 1,020 bytes of noise, checksum wrong")
+        << skewed + "\n0A\r" << int(ReplyAssembler::Frame::BadChecksum) << 1024;
+    // Without a line feed first nothing completes until the position wraps and a line
+    // feed lands in the first cell: the frame counts from there.
+    QByteArray reply = "\n!01V01.05-03";
+    reply += ChecksumDigits(FrameChecksum(reply)) + '\r';
+    QTest::newRow("reply starting the buffer over")
+        << QByteArray(1024, 'x') + reply << int(ReplyAssembler::Frame::Valid) << 16;
+}
+
+void CommandExchangeTest::frameReachingTheBufferEnd()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, frame);
+    QFETCH(int, length);
+    ReplyAssembler receive;
+    receive.clear();
+    for (int i = 0; i < bytes.size() - 1; ++i)
+        QCOMPARE(receive.feed(quint8(bytes[i])), ReplyAssembler::Frame::Incomplete);
+    QCOMPARE(int(receive.feed(quint8(bytes.back()))), frame);
+    QCOMPARE(receive.position(), length);
+    QCOMPARE(receive.text(), bytes.right(length));
 }
 
 QTEST_GUILESS_MAIN(CommandExchangeTest)

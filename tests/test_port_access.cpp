@@ -63,6 +63,8 @@ private slots:
     void secondOpenFails();
     void failedOpenLeavesTheHolderAlone();
     void refusedModeStringKeepsTheLine();
+    void writesReturnOnceSent_data();
+    void writesReturnOnceSent();
     void idleReadGivesUpAfterAboutOneMs();
     void waitMsHoldsAcrossTheClockWrap();
     void moduleHearsOnlyItsOwnSetting_data();
@@ -74,6 +76,8 @@ void PortAccessTest::opensTheLinkedDevice_data()
     QTest::addColumn<int>("portNumber");
     QTest::newRow("COM1") << 1;
     QTest::newRow("COM16") << 16;
+    QTest::newRow("COM17, past the search") << 17;
+    QTest::newRow("COM100") << 100;
 }
 
 void PortAccessTest::opensTheLinkedDevice()
@@ -89,6 +93,7 @@ void PortAccessTest::opensTheLinkedDevice()
     port.ClosePort();
     QVERIFY(!port.IsOpen());
     QVERIFY(!port.OpenPort(portNumber == 1 ? 16 : 1, QStringLiteral("19200,e,8,1")));
+    QVERIFY(!port.OpenPort(0, QStringLiteral("19200,e,8,1")));
 }
 
 void PortAccessTest::neverOpensWhatIsNotATerminal_data()
@@ -223,6 +228,39 @@ void PortAccessTest::refusedModeStringKeepsTheLine()
     QVERIFY(port.OpenPort(5, QStringLiteral("9600,n,8,1")));
     QCOMPARE(module.programSetting().modeString(), QStringLiteral("9600,n,8,1"));
     QVERIFY(!identityAnswered(port));
+}
+
+void PortAccessTest::writesReturnOnceSent_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<double>("leastMs"); // the bytes' wire time, then the pause
+    // 11 bits a character with parity, 10 without.
+    QTest::newRow("a byte at 4800,e") << "4800,e,8,1" << 1 << 11.0 / 4.8 + 1;
+    QTest::newRow("20 bytes at 4800,e") << "4800,e,8,1" << 20 << 20 * 11.0 / 4.8 + 5;
+    QTest::newRow("20 bytes at 9600,n") << "9600,n,8,1" << 20 << 20 * 10.0 / 9.6 + 5;
+    QTest::newRow("20 bytes at 115200,n") << "115200,n,8,1" << 20 << 20 * 10.0 / 115.2 + 5;
+}
+
+void PortAccessTest::writesReturnOnceSent()
+{
+    // A write returns when its bytes have left the port, and only then pauses.
+    QFETCH(QString, mode);
+    QFETCH(int, count);
+    QFETCH(double, leastMs);
+    SimulatedPorts ports;
+    ports.addSilentPort(5);
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(5, mode));
+    const QByteArray bytes(count, 'x');
+    QElapsedTimer timer;
+    timer.start();
+    if (count == 1)
+        port.WriteByte('x');
+    else
+        port.WriteBlock(bytes.constData(), count);
+    const double ms = timer.nsecsElapsed() / 1e6;
+    QVERIFY2(ms >= leastMs && ms < leastMs + 15, qPrintable(QString::number(ms)));
 }
 
 void PortAccessTest::idleReadGivesUpAfterAboutOneMs()

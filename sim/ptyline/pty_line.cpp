@@ -7,7 +7,11 @@
 //   them back to tcgetattr(), as a real port would;
 // - it hides the one EINVAL that glibc returns when a change only touches the
 //   parity or character size, which the pty driver cannot hold;
-// - it reports the requested line setting to the simulated module (line_report.h).
+// - it reports the requested line setting to the simulated module (line_report.h);
+// - it gives the line a wire time: a pty takes written bytes at once, while a real
+//   port sends one character after another at its baud rate. write() books the
+//   characters on the line and tcdrain() returns when the last would have left it,
+//   so a program that waits for its writes sees a real port's timing.
 
 #include "line_report.h"
 
@@ -15,9 +19,12 @@
 #include <sys/stat.h>
 #include <termios.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <mutex>
+#include <unistd.h>
 
 namespace {
 
@@ -25,6 +32,13 @@ constexpr tcflag_t DroppedByPty = CSIZE | PARENB;
 
 using TcSetAttr = int (*)(int, int, const termios *);
 using TcGetAttr = int (*)(int, termios *);
+using TcDrain = int (*)(int);
+using Write = ssize_t (*)(int, const void *, size_t);
+
+template <typename Fn> Fn next(const char *name)
+{
+    return reinterpret_cast<Fn>(::dlsym(RTLD_NEXT, name));
+}
 
 TcSetAttr realTcSetAttr()
 {
@@ -38,10 +52,24 @@ TcGetAttr realTcGetAttr()
     return fn;
 }
 
+TcDrain realTcDrain()
+{
+    static const auto fn = next<TcDrain>("tcdrain");
+    return fn;
+}
+
+Write realWrite()
+{
+    static const auto fn = next<Write>("write");
+    return fn;
+}
+
 struct Requested
 {
     dev_t device = 0;
     tcflag_t bits = 0;
+    // When the last character written so far will have left the line.
+    long long lineFreeNs = 0;
 };
 
 std::mutex requestedMutex;
@@ -84,7 +112,9 @@ void remember(dev_t device, tcflag_t bits)
     }
     if (!slot)
         slot = &requested[0];
-    *slot = Requested{device, bits};
+    if (slot->device != device)
+        *slot = Requested{device, 0, 0};
+    slot->bits = bits;
 }
 
 long baudOf(speed_t speed)
@@ -132,6 +162,70 @@ std::string modeStringOf(const termios &t)
            std::to_string(dataBits) + "," + ((t.c_cflag & CSTOPB) ? "2" : "1");
 }
 
+long long monotonicNs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+}
+
+// The time one character takes at the setting asked for: a start bit, the data bits,
+// the parity bit if any, and the stop bits.
+long long characterNs(int fd, dev_t device)
+{
+    termios t{};
+    if (realTcGetAttr()(fd, &t) != 0)
+        return 0;
+    tcflag_t bits = 0;
+    if (recall(device, bits))
+        t.c_cflag = (t.c_cflag & ~DroppedByPty) | bits;
+    const long baud = baudOf(::cfgetospeed(&t));
+    if (baud <= 0)
+        return 0;
+    int frameBits = 1 + 8 + ((t.c_cflag & CSTOPB) ? 2 : 1) + ((t.c_cflag & PARENB) ? 1 : 0);
+    switch (t.c_cflag & CSIZE) {
+    case CS5:
+        frameBits -= 3;
+        break;
+    case CS6:
+        frameBits -= 2;
+        break;
+    case CS7:
+        frameBits -= 1;
+        break;
+    default:
+        break;
+    }
+    return frameBits * 1'000'000'000LL / baud;
+}
+
+Requested *slotOf(dev_t device)
+{
+    for (Requested &r : requested) {
+        if (r.device == device)
+            return &r;
+    }
+    return nullptr;
+}
+
+// The characters go out one after another once the line is free.
+void bookOnTheLine(int fd, dev_t device, long long count)
+{
+    const long long perCharacter = characterNs(fd, device);
+    std::lock_guard lock(requestedMutex);
+    Requested *slot = slotOf(device);
+    if (!slot)
+        return; // never set up: not a port anyone drives as a serial line
+    slot->lineFreeNs = std::max(slot->lineFreeNs, monotonicNs()) + count * perCharacter;
+}
+
+long long lineFreeNs(dev_t device)
+{
+    std::lock_guard lock(requestedMutex);
+    const Requested *slot = slotOf(device);
+    return slot ? slot->lineFreeNs : 0;
+}
+
 // True when the pty holds everything that was asked of it except what it cannot.
 bool heldAllButDropped(int fd, const termios &wanted)
 {
@@ -174,6 +268,28 @@ int tcgetattr(int fd, termios *settings) noexcept
     if (result == 0 && ptySlaveOf(fd, device) && recall(device, bits))
         settings->c_cflag = (settings->c_cflag & ~DroppedByPty) | bits;
     return result;
+}
+
+ssize_t write(int fd, const void *buffer, size_t count)
+{
+    const ssize_t written = realWrite()(fd, buffer, count);
+    dev_t device = 0;
+    if (written > 0 && ptySlaveOf(fd, device))
+        bookOnTheLine(fd, device, written);
+    return written;
+}
+
+int tcdrain(int fd)
+{
+    const int result = realTcDrain()(fd);
+    dev_t device = 0;
+    if (result != 0 || !ptySlaveOf(fd, device))
+        return result;
+    const long long freeNs = lineFreeNs(device);
+    const timespec until{time_t(freeNs / 1'000'000'000), long(freeNs % 1'000'000'000)};
+    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+    return 0;
 }
 
 // Lets a test check that these functions, not libc's, are the ones in use.
