@@ -32,8 +32,8 @@ private:
     QString m_caption;
 };
 
-// Cycles until a stop is asked for or an exchange fails; true when it was stopped.
-bool runCycles(WorkflowContext &c)
+// Cycles until a stop is asked for or an exchange fails.
+void runCycles(WorkflowContext &c)
 {
     while (c.state.ProcessRunning) {
         // A second press, btnAll and the output boxes take effect here.
@@ -42,11 +42,10 @@ bool runCycles(WorkflowContext &c)
             c.sleepMs(1);
         }
         if (!c.exchange.SendCommand(SetOutputsCommand(c.window.outputs())))
-            return false;
+            return;
         if (c.exchange.ReplyLength() == OutputsReplyLength)
             c.window.showInputs(FlagsFromField(ReplyInputStates(c.exchange.LastReply())));
     }
-    return true;
 }
 
 } // namespace
@@ -76,9 +75,10 @@ void ProcessModule(WorkflowContext &c)
     BusyMode busy(c.window);
     // The lamp blinks while the operator can still click.
     c.window.enableWindow();
-    const bool stopped = runCycles(c);
+    runCycles(c);
     busy.end();
-    if (stopped) {
+    // The operator's stop counts even when it came during an exchange that failed.
+    if (!c.state.ProcessRunning) {
         c.window.setLamp(LampColour::Yellow);
         c.window.beep(1000, 300);
     } else {

@@ -5,7 +5,11 @@
 #include "operation_frame.h"
 #include "stored_place.h"
 
+#include <QLoggingCategory>
+
 #include <cctype>
+
+Q_LOGGING_CATEGORY(lcScan, "tx4040.scan", QtWarningMsg)
 
 namespace {
 
@@ -26,12 +30,15 @@ bool foundAtRememberedPlace(WorkflowContext &c)
         return false;
     c.window.selectBaudRate(ListIndexOfRememberedSetting(c.state));
     const OpenedPort opened(c.port, c.state.ScanCommNo, c.state.ScanBaudRate);
-    if (!opened.isOpen())
+    if (!opened.isOpen()) {
+        qCWarning(lcScan, "the remembered place COM%d cannot be opened; searching COM1 to COM%d",
+                  c.state.ScanCommNo, HighestPort);
         return false;
+    }
     c.window.showMessage(portText(c, MessageRow::ScanCom, c.state.ScanCommNo));
-    for (int i = 0; i < RememberedPlaceTries; ++i) {
+    for (int i = 0; i < RememberedPlaceTries && !c.state.StopRequested; ++i) {
         if (c.identityAnswered())
-            return true;
+            return !c.state.StopRequested;
     }
     return false;
 }
@@ -51,8 +58,9 @@ Probe probe(WorkflowContext &c, int port, int index)
     if (!opened.isOpen())
         return Probe::NotOpened;
     c.window.showMessage(portText(c, MessageRow::ScanCom, port));
-    for (int i = 0; i < SearchTries; ++i) {
-        if (c.identityAnswered()) {
+    for (int i = 0; i < SearchTries && !c.state.StopRequested; ++i) {
+        // An answer that comes with a stop is not remembered: the search was given up.
+        if (c.identityAnswered() && !c.state.StopRequested) {
             c.state.ScanCommNo = port;
             c.state.ScanBaudRate = BaudRateModes().at(index);
             c.state.ScanBaudRateNo = index;
@@ -68,10 +76,11 @@ Probe probe(WorkflowContext &c, int port, int index)
 // Phase 2: COM1 to COM16, slowest setting first; a port that does not open is left.
 bool foundBySearch(WorkflowContext &c)
 {
-    for (int port = 1; port <= HighestPort; ++port) {
-        for (int index = 0; index < BaudRateModeCount; ++index) {
+    for (int port = 1; port <= HighestPort && !c.state.StopRequested; ++port) {
+        for (int index = 0; index < BaudRateModeCount && !c.state.StopRequested; ++index) {
             const bool locked = c.window.baudRateLocked();
-            const Probe result = probe(c, port, locked ? LockedSearchIndex(c.state) : index);
+            const Probe result =
+                probe(c, port, locked ? ListIndexOfRememberedSetting(c.state) : index);
             if (result == Probe::Answered)
                 return true;
             if (result == Probe::NotOpened || locked)
@@ -104,18 +113,18 @@ bool readInformation(WorkflowContext &c)
     const OpenedPort opened(c.port, c.state.ScanCommNo, c.state.ScanBaudRate);
     if (!opened.isOpen())
         return false;
-    for (int i = 0; i < InformationTries; ++i) {
+    for (int i = 0; i < InformationTries && !c.state.StopRequested; ++i) {
         c.sleepMs(100);
         if (!c.exchange.SendCommand(Command::ReadVersion))
             continue; // only a missing version earns a second try
         c.sleepMs(100);
         c.window.showVersion(c.window.text(MessageRow::Version) + QStringLiteral(" : ") +
                              QString::fromLatin1(ReplyVersion(c.exchange.LastReply())));
-        if (!c.exchange.SendCommand(Command::ReadMode))
+        if (c.state.StopRequested || !c.exchange.SendCommand(Command::ReadMode))
             return false;
         c.window.selectMode(IsHoldMode(ReplyModeFlag(c.exchange.LastReply())) ? 0 : 1);
         c.sleepMs(100);
-        if (!c.exchange.SendCommand(Command::ReadPolarity))
+        if (c.state.StopRequested || !c.exchange.SendCommand(Command::ReadPolarity))
             return false;
         c.window.setPolarity(FlagsFromField(ReplyPolarityFlags(c.exchange.LastReply())));
         c.window.showMessage(portText(c, MessageRow::GetModuleInfoOk, c.state.ScanCommNo) + u')');
@@ -140,13 +149,19 @@ void ScanModule(WorkflowContext &c)
     w.processMessages();
     c.state.ModuleFound = false;
 
-    if (!foundAtRememberedPlace(c) && !foundBySearch(c)) {
+    const bool answered = foundAtRememberedPlace(c) || foundBySearch(c);
+    const bool informed = answered && readInformation(c);
+    // Asked to close: the scan ends at the exchange it was in, with the port closed and
+    // without an outcome; busy mode brings the window back to idle on the way out.
+    if (c.state.StopRequested)
+        return;
+    if (!answered) {
         busy.end();
         w.setLamp(LampColour::Red);
         w.selectBaudRate(DefaultBaudRateIndex);
         w.showMessage(w.text(MessageRow::ModuleNotFind));
         w.beep(300, 300);
-    } else if (readInformation(c)) {
+    } else if (informed) {
         busy.end();
         w.setLamp(LampColour::Yellow);
         w.beep(1000, 300);

@@ -9,8 +9,3 @@ int ListIndexOfRememberedSetting(const SharedState &state)
     const int index = static_cast<int>(BaudRateModes().indexOf(state.ScanBaudRate));
     return index >= 0 ? index : DefaultBaudRateIndex;
 }
-
-int LockedSearchIndex(const SharedState &state)
-{
-    return IsBaudRateIndex(state.ScanBaudRateNo) ? state.ScanBaudRateNo : DefaultBaudRateIndex;
-}

@@ -56,6 +56,7 @@ private slots:
     void outputsOutInputsIn();
     void stoppedByTheOperator();
     void stoppedByModuleLoss();
+    void stopDuringAFailingExchange();
     void stoppedByAVanishingPort();
     void repliesOfAnotherLength_data();
     void repliesOfAnotherLength();
@@ -137,6 +138,26 @@ void LiveIoTest::stoppedByModuleLoss()
     QCOMPARE(bench.window.inputLamps, FourFlags{});
     QCOMPARE(bench.window.caption, QStringLiteral("Process Module"));
     QCOMPARE(bench.window.message, QStringLiteral("Get Module Info Ok. (COM : #4)"));
+    QVERIFY(!bench.state.ProcessRunning);
+    QVERIFY(!bench.port.IsOpen());
+}
+
+void LiveIoTest::stopDuringAFailingExchange()
+{
+    // The module stops answering, and the operator's stop comes while the unanswered
+    // exchange waits: the loop ends as stopped by the operator.
+    LiveBench bench;
+    bench.module.addFault(*ParseFault(QStringLiteral("no-reply@B00F*always")));
+    bool duringTheWait = false;
+    after(100, [&] {
+        duringTheWait = !bench.module.trace().isEmpty();
+        ProcessModule(bench.context);
+    });
+    ProcessModule(bench.context);
+    QVERIFY(duringTheWait);
+    QCOMPARE(bench.module.trace().size(), 1);
+    QCOMPARE(bench.window.lamp, LampColour::Yellow);
+    QVERIFY(bench.window.events.contains("tone 1000 300"));
     QVERIFY(!bench.state.ProcessRunning);
     QVERIFY(!bench.port.IsOpen());
 }

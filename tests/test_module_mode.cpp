@@ -22,6 +22,7 @@ private slots:
     void modeAndPolarity_data();
     void modeAndPolarity();
     void polarityFailureRepeatsTheWholeTry();
+    void lateAnswerIsNotTakenForTheModeCommand();
     void refusedBeforeAScan_data();
     void refusedBeforeAScan();
     void portThatDoesNotOpen_data();
@@ -84,6 +85,25 @@ void ModuleModeTest::polarityFailureRepeatsTheWholeTry()
     QCOMPARE(module.heardCommands(),
              (QList<QByteArray>{"B00B", "B00GS", "B00B", "B00GS", polarity}));
     QCOMPARE(bench.window.message, QStringLiteral("Set Module Mode Ok"));
+}
+
+void ModuleModeTest::lateAnswerIsNotTakenForTheModeCommand()
+{
+    // The first "B00B" is answered after its exchange gave up, and the module never
+    // answers "B00GH": neither that late answer nor the second "B00B"'s may pass for
+    // the mode command's reply.
+    WorkflowBench bench;
+    SimulatedModule &module = bench.ports.addModule(4);
+    module.addFault(*ParseFault(QStringLiteral("late=200@B00B*1")));
+    module.addFault(*ParseFault(QStringLiteral("no-reply@B00GH*always")));
+    bench.foundAt(4, 5);
+    bench.window.mode = 0;
+    SetModuleMode(bench.context);
+    QCOMPARE(module.heardCommands(), (QList<QByteArray>{"B00B", "B00B"}));
+    QVERIFY(!module.receivedBytes().contains("B00A"));
+    QCOMPARE(bench.window.messages, QStringList{"Set Module Mode Error"});
+    QCOMPARE(bench.window.lamp, LampColour::Red);
+    QVERIFY(bench.window.events.contains("tone 300 300"));
 }
 
 void ModuleModeTest::refusedBeforeAScan_data()

@@ -6,6 +6,7 @@
 #include "workflow_bench.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -37,11 +38,14 @@ class ModuleScanTest : public QObject
 private slots:
     void firstRunTriesEveryPortAtTheDefault();
     void lockedSearchKeepsToTheRememberedIndex();
+    void lockedSearchWithAnIndexOutsideTheList_data();
     void lockedSearchWithAnIndexOutsideTheList();
     void unlockedSearchTriesEverySetting();
     void findAtTheRememberedPlaceWritesNothing();
     void rememberedPlaceFailsButTheSearchFindsIt();
     void noPortOpens();
+    void rememberedPlacePastTheSearch_data();
+    void rememberedPlacePastTheSearch();
     void wrongLengthIsNoAnswer();
     void informationRead_data();
     void informationRead();
@@ -98,19 +102,32 @@ void ModuleScanTest::lockedSearchKeepsToTheRememberedIndex()
     QCOMPARE(bench.state.ScanBaudRateNo, 7);
 }
 
+void ModuleScanTest::lockedSearchWithAnIndexOutsideTheList_data()
+{
+    QTest::addColumn<int>("storedIndex");
+    QTest::addColumn<QString>("storedMode");
+    QTest::addColumn<int>("tried");
+    QTest::newRow("index 42, mode string of the list") << 42 << "38400,e,8,1" << 7;
+    QTest::newRow("index -1, mode string of the list") << -1 << "9600,n,8,1" << 2;
+    QTest::newRow("index 12, mode string not of the list") << 12 << "38400,o,8,1" << 5;
+}
+
 void ModuleScanTest::lockedSearchWithAnIndexOutsideTheList()
 {
+    // The list and the locked search follow one rule: the list never jumps.
+    QFETCH(int, storedIndex);
+    QFETCH(QString, storedMode);
+    QFETCH(int, tried);
     WorkflowBench bench;
-    bench.state.ScanBaudRateNo = 42;
-    bench.state.ScanBaudRate = QStringLiteral("38400,e,8,1");
-    SimulatedModule &module = bench.ports.addModule(6, 5);
+    bench.state.ScanBaudRateNo = storedIndex;
+    bench.state.ScanBaudRate = storedMode;
+    SimulatedModule &module = bench.ports.addModule(6, tried);
     ScanModule(bench.context);
     QVERIFY(bench.state.ModuleFound);
-    QCOMPARE(WorkflowBench::requestSettings(module).first(), QStringLiteral("19200,e,8,1"));
-    for (const int index : bench.window.baudSelections)
-        QVERIFY(IsBaudRateIndex(index));
-    QCOMPARE(bench.state.ScanBaudRateNo, 5);
-    QCOMPARE(bench.storedState().ScanBaudRateNo, 5);
+    QCOMPARE(WorkflowBench::requestSettings(module).first(), BaudRateModes().at(tried));
+    QCOMPARE(bench.window.baudSelections, QList<int>(bench.window.baudSelections.size(), tried));
+    QCOMPARE(bench.state.ScanBaudRateNo, tried);
+    QCOMPARE(bench.storedState().ScanBaudRateNo, tried);
 }
 
 void ModuleScanTest::unlockedSearchTriesEverySetting()
@@ -205,6 +222,34 @@ void ModuleScanTest::noPortOpens()
     ScanModule(bench.context);
     QCOMPARE(bench.window.messages, (QStringList{"Scan Module ....", "Module Not Find"}));
     QCOMPARE(bench.storedState().ScanCommNo, 5);
+}
+
+void ModuleScanTest::rememberedPlacePastTheSearch_data()
+{
+    QTest::addColumn<bool>("moduleThere");
+    QTest::newRow("module on COM17") << true;
+    QTest::newRow("nothing on COM17") << false;
+}
+
+void ModuleScanTest::rememberedPlacePastTheSearch()
+{
+    // A ports folder may name COM17 and higher; the search still covers COM1 to COM16.
+    QFETCH(bool, moduleThere);
+    WorkflowBench bench;
+    bench.remember(17, 5, QStringLiteral("19200,e,8,1"));
+    if (moduleThere)
+        bench.ports.addModule(17, 5);
+    else
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("COM17 cannot be opened"));
+    bench.ports.addSilentPort(1);
+    ScanModule(bench.context);
+    QCOMPARE(bench.state.ModuleFound, moduleThere);
+    QCOMPARE(bench.window.messages.at(1),
+             moduleThere ? QStringLiteral("Scan COM : #17") : QStringLiteral("Scan COM : #1"));
+    QCOMPARE(bench.window.messages.last(), moduleThere
+                                               ? QStringLiteral("Get Module Info Ok. (COM : #17)")
+                                               : QStringLiteral("Module Not Find"));
+    QCOMPARE(bench.storedState().ScanCommNo, 17);
 }
 
 void ModuleScanTest::wrongLengthIsNoAnswer()

@@ -59,6 +59,7 @@ private slots:
     void liveLoopStoppedBy_data();
     void liveLoopStoppedBy();
     void closeDuringTheLiveLoop();
+    void closeDuringAScan();
 };
 
 void WindowWorkflowsTest::scanFillsTheWindow()
@@ -246,6 +247,30 @@ void WindowWorkflowsTest::closeDuringTheLiveLoop()
     QVERIFY(s.port.OpenPort(6, QStringLiteral("19200,e,8,1")));
     s.port.ClosePort();
     QVERIFY(!module.hasVanished());
+}
+
+void WindowWorkflowsTest::closeDuringAScan()
+{
+    // Sixteen silent ports take a locked search about five seconds; a close from
+    // outside ends it at the exchange it is in, stores nothing, and closes the window.
+    Station s;
+    QList<SimulatedModule *> silent;
+    for (int port = 1; port <= 16; ++port)
+        silent << &s.ports.addSilentPort(port);
+    QTimer::singleShot(250, [&] { s.window.close(); });
+    const qint64 ms = MeasureMs([&] { s.click("btnScan"); });
+    QVERIFY2(ms < 250 + 400, qPrintable(QString::number(ms)));
+    QVERIFY(!s.port.IsOpen());
+    QTRY_VERIFY(!s.window.isVisible());
+    QVERIFY(!QFile::exists(s.ports.configFolder() + QStringLiteral("/VANTREL/Morvale.reg")));
+    QVERIFY(s.tones.isEmpty());
+    QVERIFY(silent.last()->trace().isEmpty());
+    // Nothing else was tried once the close had come.
+    QTest::qWait(200);
+    int requests = 0;
+    for (const SimulatedModule *port : silent)
+        requests += int(port->trace().size());
+    QVERIFY2(requests <= 3, qPrintable(QString::number(requests)));
 }
 
 QTEST_MAIN(WindowWorkflowsTest)

@@ -381,10 +381,12 @@ void TfrmModule::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
-    // A close from outside while work is in hand: the live loop is asked to end, an
-    // operation to finish; the window closes once the port has been closed.
+    // A close from outside while work is in hand: the live loop is asked to end, a scan
+    // to stop at its next exchange, a setting operation to finish (it is short and
+    // must not leave the module half set); the window closes once the port is closed.
     m_closeRequested = true;
     m_state.ProcessRunning = false;
+    m_state.StopRequested = true;
     event->ignore();
 }
 
@@ -403,6 +405,7 @@ void TfrmModule::closeIfAskedAndIdle()
 {
     if (m_closeRequested && !isWorking()) {
         m_closeRequested = false;
+        m_state.StopRequested = false;
         // After the handler has returned, so that nothing of it outlives the window.
         QTimer::singleShot(0, this, &QWidget::close);
     }

@@ -19,4 +19,6 @@ struct SharedState
     bool ModuleFound = false;
     // True while live I/O processing runs.
     bool ProcessRunning = false;
+    // The program is to close while work runs: a scan ends at its next exchange.
+    bool StopRequested = false;
 };
