@@ -13,8 +13,11 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 
 namespace {
+
+constexpr int MaxPortNumber = 9999;
 
 QString portsFolder()
 {
@@ -22,6 +25,30 @@ QString portsFolder()
     if (config.isEmpty())
         config = QDir::homePath() + QStringLiteral("/.config");
     return config + QStringLiteral("/VANTREL/ports");
+}
+
+// Printable ASCII, exactly as long as the module's field.
+bool isFieldText(const QString &text, int length)
+{
+    if (text.size() != length)
+        return false;
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
+            return false;
+    }
+    return true;
+}
+
+// One or two decimal digits.
+std::optional<QByteArray> moduleIdOf(const QString &text)
+{
+    if (text.isEmpty() || text.size() > 2)
+        return std::nullopt;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+    }
+    return QByteArray::number(text.toInt()).rightJustified(2, '0');
 }
 
 bool isFlags(const QString &text, int length)
@@ -58,13 +85,13 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral("Simulated VANTREL TX4040 module"));
     parser.addHelpOption();
     const QCommandLineOption port({QStringLiteral("p"), QStringLiteral("port")},
-                                  QStringLiteral("COM port number to appear as (1-16)."),
+                                  QStringLiteral("COM port number to appear as (from 1; the scan searches 1-16)."),
                                   QStringLiteral("n"), QStringLiteral("1"));
     const QCommandLineOption setting(
         {QStringLiteral("s"), QStringLiteral("setting")},
         QStringLiteral("Line setting: index 0-11 or a mode string such as 19200,e,8,1."),
         QStringLiteral("setting"), QStringLiteral("5"));
-    const QCommandLineOption id(QStringLiteral("id"), QStringLiteral("Module ID, 01-99."),
+    const QCommandLineOption id(QStringLiteral("id"), QStringLiteral("Module ID, 00-99."),
                                 QStringLiteral("id"), QStringLiteral("01"));
     const QCommandLineOption serial(QStringLiteral("serial"),
                                     QStringLiteral("Serial number, 8 characters."),
@@ -104,8 +131,8 @@ int main(int argc, char *argv[])
     config.portsFolder = portsFolder();
     bool ok = false;
     config.portNumber = parser.value(port).toInt(&ok);
-    if (!ok || config.portNumber < 1 || config.portNumber > 16)
-        return usageError(QStringLiteral("--port takes 1 to 16"));
+    if (!ok || config.portNumber < 1 || config.portNumber > MaxPortNumber)
+        return usageError(QStringLiteral("--port takes 1 to %1").arg(MaxPortNumber));
 
     const QString settingText = parser.value(setting);
     const int index = settingText.toInt(&ok);
@@ -121,10 +148,20 @@ int main(int argc, char *argv[])
             return usageError(QStringLiteral("unknown setting: %1").arg(settingText));
     }
 
-    config.state.id = parser.value(id).toLatin1();
+    const std::optional<QByteArray> moduleId = moduleIdOf(parser.value(id));
+    if (!moduleId)
+        return usageError(QStringLiteral("--id takes two decimal digits, 00 to 99"));
+    config.state.id = *moduleId;
+    if (!isFieldText(parser.value(serial), 8))
+        return usageError(QStringLiteral("--serial takes 8 printable ASCII characters"));
     config.state.serialNo = parser.value(serial).toLatin1();
+    if (!isFieldText(parser.value(version), 8))
+        return usageError(QStringLiteral("--firmware takes 8 printable ASCII characters"));
     config.state.version = parser.value(version).toLatin1();
-    config.state.holdMode = parser.value(mode) != u"normal";
+    const QString modeName = parser.value(mode).toLower();
+    if (modeName != u"hold" && modeName != u"normal")
+        return usageError(QStringLiteral("--mode takes hold or normal"));
+    config.state.holdMode = modeName == u"hold";
     if (!isFlags(parser.value(polarity), 4))
         return usageError(QStringLiteral("--polarity takes four 0/1 characters"));
     config.state.polarity = parser.value(polarity).toLatin1() + QByteArray(12, '0');
@@ -134,6 +171,9 @@ int main(int argc, char *argv[])
             return usageError(QStringLiteral("--inputs takes four 0/1 characters"));
     }
     config.state.contacts = patterns.first().toLatin1();
+    const int periodMs = parser.value(period).toInt(&ok);
+    if (!ok || periodMs < 1 || periodMs > 3'600'000)
+        return usageError(QStringLiteral("--inputs-period takes 1 to 3600000 ms"));
     config.silent = parser.isSet(silent);
     config.tracePath = parser.value(trace);
 
@@ -152,7 +192,7 @@ int main(int argc, char *argv[])
         QList<QByteArray> schedule;
         for (const QString &p : patterns)
             schedule.append(p.toLatin1());
-        module.setContactSchedule(schedule, parser.value(period).toInt());
+        module.setContactSchedule(schedule, periodMs);
     }
 
     std::printf("%s\n", qPrintable(module.devicePath()));

@@ -1,5 +1,6 @@
 #include "simulated_module.h"
 
+#include "link_owner.h"
 #include "ptyline/line_report.h"
 
 #include <QDir>
@@ -119,12 +120,19 @@ bool SimulatedModule::start(QString *error)
     if (!QDir().mkpath(m_config.portsFolder))
         return fail(QStringLiteral("cannot create %1").arg(m_config.portsFolder));
     m_linkPath = m_config.portsFolder + QStringLiteral("/COM%1").arg(m_config.portNumber);
+    // A link left by a module that did not end cleanly is taken over: a dangling one,
+    // or one whose module no longer runs (its pty number may since serve another
+    // program, which must not get the scan's frames).
     const QFileInfo existing(m_linkPath);
-    if (existing.isSymLink() && !existing.exists())
-        QFile::remove(m_linkPath); // dangling: left by a module that did not end cleanly
+    if (existing.isSymLink() && (!existing.exists() || LinkOwner::isGone(m_linkPath))) {
+        QFile::remove(m_linkPath);
+        LinkOwner::forget(m_linkPath);
+    }
     if (!QFile::link(m_devicePath, m_linkPath))
         return fail(QStringLiteral("cannot link %1: it exists already").arg(m_linkPath));
     m_linked = true;
+    if (!LinkOwner::record(m_linkPath))
+        return fail(QStringLiteral("cannot record the owner of %1").arg(m_linkPath));
 
     if (!m_config.tracePath.isEmpty()) {
         m_traceFile.setFileName(m_config.tracePath);
@@ -159,8 +167,10 @@ void SimulatedModule::stop()
 void SimulatedModule::closeDevice()
 {
     // The link goes only if it is still ours.
-    if (m_linked && QFileInfo(m_linkPath).symLinkTarget() == m_devicePath)
+    if (m_linked && QFileInfo(m_linkPath).symLinkTarget() == m_devicePath) {
         QFile::remove(m_linkPath);
+        LinkOwner::forget(m_linkPath);
+    }
     m_linked = false;
     if (m_device != 0)
         ptyline::removeReport(m_device);

@@ -37,6 +37,9 @@ private slots:
     void linkIsTheModulesOwn();
     void programRunsUntilSignalled();
     void programEndsWhenTheDeviceVanishes();
+    void linkOfAKilledProgramIsTakenOver();
+    void badOptionValues_data();
+    void badOptionValues();
 };
 
 void SimulatedModuleTest::commands_data()
@@ -298,6 +301,62 @@ void SimulatedModuleTest::programEndsWhenTheDeviceVanishes()
     port.ClosePort();
     QVERIFY(!QFileInfo(ports.portsFolder() + QStringLiteral("/COM9")).isSymLink());
     QVERIFY(!port.OpenPort(9, QStringLiteral("19200,e,8,1")));
+}
+
+void SimulatedModuleTest::linkOfAKilledProgramIsTakenOver()
+{
+    SimulatedPorts ports;
+    QProcess sim;
+    sim.start(simProgram(), {QStringLiteral("--port"), QStringLiteral("5")});
+    QVERIFY(sim.waitForReadyRead(5000));
+    QVERIFY(QString::fromLocal8Bit(sim.readLine()).startsWith(QStringLiteral("/dev/pts/")));
+    ::kill(sim.processId(), SIGKILL);
+    QVERIFY(sim.waitForFinished(5000));
+    const QString link = ports.portsFolder() + QStringLiteral("/COM5");
+    QVERIFY(QFileInfo(link).isSymLink());
+
+    // The pty number may be reused at once by another program; the link is replaced
+    // all the same, because the program that made it is gone.
+    SimulatedModule &successor = ports.addModule(5);
+    QCOMPARE(QFileInfo(link).symLinkTarget(), successor.devicePath());
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(5, QStringLiteral("19200,e,8,1")));
+    CommandExchange exchange(port);
+    QVERIFY(exchange.SendCommand(Command::ReadIdentity));
+
+    // A link that no simulator made (a real adapter's, say) is never taken over.
+    const QString userLink = ports.portsFolder() + QStringLiteral("/COM8");
+    QVERIFY(QFile::link(successor.devicePath(), userLink));
+    SimulatedModule rival(SimConfig{ports.portsFolder(), 8, {}, false, {}});
+    QVERIFY(!rival.start());
+    QCOMPARE(QFileInfo(userLink).symLinkTarget(), successor.devicePath());
+}
+
+void SimulatedModuleTest::badOptionValues_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("--id 100") << QStringList{"--id", "100"} << "--id";
+    QTest::newRow("--id ab") << QStringList{"--id", "ab"} << "--id";
+    QTest::newRow("--serial 123") << QStringList{"--serial", "123"} << "--serial";
+    QTest::newRow("--mode bogus") << QStringList{"--mode", "bogus"} << "--mode";
+    QTest::newRow("empty --firmware") << QStringList{"--firmware", ""} << "--firmware";
+    QTest::newRow("--inputs-period garbage")
+        << QStringList{"--inputs-period", "garbage"} << "--inputs-period";
+    QTest::newRow("--port 0") << QStringList{"--port", "0"} << "--port";
+}
+
+void SimulatedModuleTest::badOptionValues()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, named);
+    SimulatedPorts ports;
+    QProcess sim;
+    sim.start(simProgram(), arguments);
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 2);
+    QVERIFY(QString::fromLocal8Bit(sim.readAllStandardError()).contains(named));
+    QVERIFY(!QFileInfo::exists(ports.portsFolder()));
 }
 
 QTEST_GUILESS_MAIN(SimulatedModuleTest)
