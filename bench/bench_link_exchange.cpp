@@ -2,12 +2,14 @@
 // twelve settings, against the simulated module; and what an unanswered reply wait
 // costs the processor.
 //
-// The least time: the request's write pauses (9 ms) or its wire time where that is
-// longer, plus the reply's wire time (16 characters).
+// The least time: the request's writes, each with its wire time and then its pause,
+// then the reply's 16 characters, which run alongside the request's last pause
+// (least_time.h).
 
 #include "baud_rate_modes.h"
 #include "command_exchange.h"
 #include "command_set.h"
+#include "least_time.h"
 #include "pty_line.h"
 #include "simulated_module.h"
 
@@ -74,8 +76,7 @@ int main(int argc, char *argv[])
                 return 1;
             }
         }
-        const double characterMs = ModuleSetting(index).characterTimeNs() / 1e6;
-        const double least = std::max(9.0, 8 * characterMs) + 16 * characterMs;
+        const double least = AnsweredMs(index, 4, IdentityReplyLength);
         const double ratio = median(times) / least;
         worst = std::max(worst, ratio);
         std::printf("%-14s %10.2f %10.2f %8.3f\n", qPrintable(BaudRateModes().at(index)),

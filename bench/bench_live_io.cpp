@@ -2,7 +2,8 @@
 //
 // Speed: cycles per second at a few line settings, against the least a cycle can take:
 // 30 rounds of a 1 ms sleep, then one "B00F" exchange at the line's speed (the
-// request's write pauses or its wire time, plus the reply's 12 characters).
+// request's writes with their wire time and pauses, then the reply's 12 characters;
+// least_time.h).
 //
 // Soak: many cycles with a fault now and then; a fault that ends the loop is answered
 // as an operator would, by starting it again. Resident memory must not grow, and
@@ -11,7 +12,7 @@
 // bench_live_io [--cycles N]   (soak length, 10000 by default)
 
 #include "baud_rate_modes.h"
-#include "line_setting.h"
+#include "least_time.h"
 #include "live_io.h"
 #include "workflow_bench.h"
 
@@ -69,8 +70,7 @@ void speed(int index)
     const double seconds = timer.nsecsElapsed() / 1e9; // the closing tone takes no time here
     const int cycles = outputCommandsHeard(module);
 
-    const double character = ModuleSetting(index).characterTimeNs() / 1e6;
-    const double leastMs = 30 + std::max(9.0, 12 * character) + 12 * character;
+    const double leastMs = 30 + AnsweredMs(index, 8, OutputsReplyLength);
     const double perSecond = cycles / seconds;
     std::printf("%-14s %8.1f %8.1f %7.3f %10.2f\n", qPrintable(BaudRateModes().at(index)),
                 perSecond, 1000 / leastMs, (1000 / leastMs) / perSecond, cpu / cycles);
