@@ -1,6 +1,6 @@
 // The stored settings in their file: what a load gives, the exact bytes a save leaves,
-// and how both deal with missing, foreign, damaged and protected files and with a save
-// cut short at any moment.
+// and how both deal with missing, foreign, damaged, linked and protected files, with
+// files exported by Windows and with a save cut short at any moment.
 //
 // The test executable doubles as the child process of two tests: run with
 // ChildInterruptedSave it saves and kills itself at a given step of the save; run with
@@ -33,6 +33,10 @@ const QString ChildOtherUser = QStringLiteral("--child-other-user");
 constexpr uid_t OtherUser = 65534;
 
 const QByteArray Head = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\VANTREL\\Morvale]\n";
+// As the registry editor of Windows writes the key, in the path a 32-bit program has
+// on 64-bit Windows.
+const QByteArray Head5 = "Windows Registry Editor Version 5.00\n\n"
+                         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\VANTREL\\Morvale]\n";
 // Stands for a file that does not exist, where file contents are expected.
 const QByteArray NoFile = "(no file)";
 
@@ -45,6 +49,24 @@ QByteArray key(const QByteArray &values)
 template <std::size_t N> QByteArray bytes(const char (&literal)[N])
 {
     return QByteArray(literal, N - 1);
+}
+
+// The text with CR LF line ends.
+QByteArray withCrLf(QByteArray text)
+{
+    return text.replace("\n", "\r\n");
+}
+
+// The UTF-8 text in UTF-16LE with its byte order mark, as Windows exports a key.
+QByteArray utf16(const QByteArray &utf8)
+{
+    const QString text = QString::fromUtf8(utf8);
+    QByteArray stored("\xFF\xFE");
+    for (const QChar c : text) {
+        stored += char(c.unicode() & 0xFF);
+        stored += char(c.unicode() >> 8);
+    }
+    return stored;
 }
 
 // A REGEDIT4 file padded with comment lines to exactly `size` bytes.
@@ -219,6 +241,10 @@ private slots:
     void saveOverUnreadableFile();
     void pathThatIsNoFile_data();
     void pathThatIsNoFile();
+    void settingsFileIsALink_data();
+    void settingsFileIsALink();
+    void ownerAndModeKept_data();
+    void ownerAndModeKept();
     void roundTrip_data();
     void roundTrip();
     void interruptedSave_data();
@@ -437,6 +463,24 @@ void StoredSettingsTest::load_data()
                flag)
         << describe(0, "115200,e,8,1", 5, "ChineseGB", 1);
     QTest::newRow("file of exactly 64 KiB") << paddedTo(key(all), 64 * 1024) << allRead;
+
+    // Exports of the registry editor of Windows, whose texts in hex are UTF-16LE.
+    QTest::newRow("header of a Unicode export")
+        << "Windows Registry Editor Version 5.00\n\n"
+           "[HKEY_LOCAL_MACHINE\\Software\\VANTREL\\Morvale]\n" +
+               commNo + flag
+        << describe(3, "19200,e,8,1", 5, "ChineseGB", 1);
+    QTest::newRow("Unicode export in UTF-8 with byte order mark, 32-bit key path")
+        << "\xEF\xBB\xBF" + Head5 + all << allRead;
+    QTest::newRow("Windows export in UTF-16LE") << utf16(withCrLf(Head5 + all + "\n")) << allRead;
+    QTest::newRow("texts in hex of a Windows export")
+        << utf16(withCrLf(Head5 +
+                          "\"ScanBaudRate\"=hex(2):31,00,31,00,35,00,32,00,30,00,30,00,2c,00,"
+                          "65,00,2c,00,38,00,\\\n  2c,00,31,00,00,00\n"
+                          "\"LanguageFlag\"=hex(1):2d,4e,87,65,00,00\n"))
+        << describe(0, "115200,e,8,1", 5, "中文", 0);
+    QTest::newRow("text in hex of a Unicode export that is no UTF-16 stops the load")
+        << Head5 + commNo + "\"ScanBaudRate\"=hex(1):39,00,36\n" + flag << commNoRead;
 }
 
 void StoredSettingsTest::load()
@@ -456,10 +500,13 @@ void StoredSettingsTest::loadOfUnreadableFile_data()
     QTest::newRow("binary garbage") << bytes("\x7f\x45LF\x02\x01\x01\0\0\xff\xfe\n\x00\x01");
     QTest::newRow("empty file") << QByteArray("");
     QTest::newRow("one byte over 64 KiB") << paddedTo(key(values), 64 * 1024 + 1);
-    QTest::newRow("header of a Unicode export")
-        << "Windows Registry Editor Version 5.00\n\n"
-           "[HKEY_LOCAL_MACHINE\\Software\\VANTREL\\Morvale]\n" +
-               values;
+    // UTF-16 that would not be written back as it was.
+    const QByteArray export5 = utf16(withCrLf(Head5 + values));
+    QTest::newRow("UTF-16 of an odd length") << export5 + '\n';
+    QTest::newRow("UTF-16 with an unpaired surrogate") << export5 + bytes("\x00\xD8\n\x00");
+    QTest::newRow("UTF-16 without byte order mark") << export5.mid(2);
+    QTest::newRow("UTF-16 over 64 KiB as stored, less as text")
+        << utf16(paddedTo(Head5 + values, 32 * 1024));
     QTest::newRow("header in lower case") << "regedit4" + key(values).mid(8);
     QTest::newRow("header after a comment") << "; settings\n" + key(values);
     QTest::newRow("text after the header") << "REGEDIT4 x" + key(values).mid(8);
@@ -556,6 +603,37 @@ void StoredSettingsTest::saveScanSettings_data()
                                 << key("\"ScanCommNo\"=dword:00000001\n"
                                        "\"ScanBaudRateNo\"=dword:00000001\n"
                                        "\"ScanBaudRate\"=\"\xC3\xA9,\xC3\xBC\"\n");
+
+    // An export of Windows stays one, and its texts in hex are UTF-16LE.
+    QTest::newRow("Windows export: encoding, line ends and key path kept")
+        << utf16(
+               withCrLf(Head5 + "\"ScanCommNo\"=dword:00000001\n\"LanguageFlag\"=\"English\"\n\n"))
+        << 3 << "9600,n,8,1" << 2
+        << utf16(withCrLf(
+               Head5 + "\"ScanCommNo\"=dword:00000003\n\"LanguageFlag\"=\"English\"\n"
+                       "\"ScanBaudRateNo\"=dword:00000002\n\"ScanBaudRate\"=\"9600,n,8,1\"\n\n"));
+    QTest::newRow("line break in a Unicode export written in UTF-16LE hex")
+        << "\xEF\xBB\xBF" + Head5 << 3 << "é\nb" << 2
+        << "\xEF\xBB\xBF" + Head5 +
+               "\"ScanCommNo\"=dword:00000003\n\"ScanBaudRateNo\"=dword:00000002\n"
+               "\"ScanBaudRate\"=hex(1):e9,00,0a,00,62,00,00,00\n";
+
+    // A hex value still waiting for its next line gets an empty one, which adds nothing
+    // to it, before a line of its own follows.
+    const QByteArray notes = "\"Notes\"=hex:41,42,\\";
+    QTest::newRow("unfinished continuation at the end")
+        << key(notes + "\n") << 3 << "9600,n,8,1" << 2 << key(notes + "\n\n" + written);
+    QTest::newRow("unfinished continuation at the end, without line end")
+        << withCrLf(key(notes)) << 3 << "9600,n,8,1" << 2
+        << withCrLf(key(notes + "\n\n" + written));
+    const QByteArray otherKey = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n";
+    QTest::newRow("unfinished continuation ending another key")
+        << otherKey + notes << 3 << "9600,n,8,1" << 2
+        << otherKey + notes + "\n\n\n[HKEY_LOCAL_MACHINE\\Software\\VANTREL\\Morvale]\n" + written;
+
+    const QByteArray nearlyFull = paddedTo(Head, 64 * 1024 - 64);
+    QTest::newRow("no room within 64 KiB: nothing written")
+        << nearlyFull << 3 << "9600,n,8,1" << 2 << nearlyFull;
 }
 
 void StoredSettingsTest::saveScanSettings()
@@ -609,6 +687,10 @@ void StoredSettingsTest::saveOverUnreadableFile_data()
                                  << NoFile;
     QTest::newRow("older set-aside file replaced")
         << QByteArray("not a registry file\n") << QByteArray("an older one\n");
+    // Found by fuzz_settings_file: the fresh file came out in UTF-16, without a byte
+    // order mark, and so unreadable in turn.
+    QTest::newRow("UTF-16 of an odd length: fresh file in UTF-8")
+        << utf16(withCrLf(Head5 + "\"ScanCommNo\"=dw")) + '\0' << NoFile;
 }
 
 void StoredSettingsTest::saveOverUnreadableFile()
@@ -652,31 +734,111 @@ void StoredSettingsTest::pathThatIsNoFile()
     }
 }
 
+void StoredSettingsTest::settingsFileIsALink_data()
+{
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QByteArray>("bad");
+    const QByteArray written = "\"ScanCommNo\"=dword:00000003\n\"ScanBaudRateNo\"=dword:00000002\n"
+                               "\"ScanBaudRate\"=\"9600,n,8,1\"\n";
+    QTest::newRow("settings file: updated through the link")
+        << key("\"LanguageFlag\"=\"English\"\n") << key("\"LanguageFlag\"=\"English\"\n" + written)
+        << NoFile;
+    QTest::newRow("no settings file: its bytes kept in a file of their own")
+        << QByteArray("my notes\n") << key(written) << QByteArray("my notes\n");
+}
+
+void StoredSettingsTest::settingsFileIsALink()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, after);
+    QFETCH(QByteArray, bad);
+    const QString elsewhere = m_dir->path() + QStringLiteral("/elsewhere");
+    const QString targetPath = elsewhere + QStringLiteral("/notes.txt");
+    QVERIFY(writeFile(targetPath, target));
+    QVERIFY(QDir().mkpath(folder()));
+    QVERIFY(QFile::link(targetPath, filePath()));
+    StoredSettings(filePath()).SaveScanSettings(scanState(3, "9600,n,8,1", 2));
+    QVERIFY(QFileInfo(filePath()).isSymLink());
+    QCOMPARE(QFileInfo(filePath()).symLinkTarget(), targetPath);
+    QCOMPARE(contents(targetPath), after);
+    QCOMPARE(folderEntries(elsewhere), QStringList{"notes.txt"});
+    QCOMPARE(contents(filePath() + ".bad"), bad);
+    QVERIFY(!QFileInfo(filePath() + ".bad").isSymLink());
+    QCOMPARE(folderEntries(folder()), bad == NoFile
+                                          ? QStringList{"Morvale.reg"}
+                                          : (QStringList{"Morvale.reg", "Morvale.reg.bad"}));
+}
+
+void StoredSettingsTest::ownerAndModeKept_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("otherOwner");
+    QTest::newRow("mode 0600") << 0600 << false;
+    QTest::newRow("mode 0640") << 0640 << false;
+    QTest::newRow("owner of a file that root saves") << 0600 << true;
+}
+
+void StoredSettingsTest::ownerAndModeKept()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, otherOwner);
+    if (otherOwner && ::geteuid() != 0)
+        QSKIP("only root may save a file another user owns and leave it theirs");
+    const QByteArray path = QFile::encodeName(filePath());
+    QVERIFY(writeFile(filePath(), key("\"ScanCommNo\"=dword:00000001\n")));
+    QCOMPARE(::chmod(path.constData(), mode_t(mode)), 0);
+    if (otherOwner)
+        QCOMPARE(::chown(path.constData(), OtherUser, OtherUser), 0);
+    struct stat before = {};
+    QCOMPARE(::stat(path.constData(), &before), 0);
+    StoredSettings(filePath()).SaveScanSettings(scanState(3, "9600,n,8,1", 2));
+    QCOMPARE(loaded(filePath()), describe(3, "9600,n,8,1", 2, "English", 0));
+    struct stat after = {};
+    QCOMPARE(::stat(path.constData(), &after), 0);
+    QCOMPARE(int(after.st_mode & 07777), mode);
+    QCOMPARE(after.st_uid, before.st_uid);
+    QCOMPARE(after.st_gid, before.st_gid);
+}
+
 void StoredSettingsTest::roundTrip_data()
 {
+    QTest::addColumn<QByteArray>("before");
     QTest::addColumn<qint32>("commNo");
     QTest::addColumn<QString>("rate");
     QTest::addColumn<qint32>("rateNo");
     QTest::addColumn<QString>("flag");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("typical") << 3 << "115200,e,8,1" << 11 << "ChineseBIG5"
+    QTest::newRow("typical") << NoFile << 3 << "115200,e,8,1" << 11 << "ChineseBIG5"
                              << describe(3, "115200,e,8,1", 11, "ChineseBIG5", 2);
-    QTest::newRow("integer extremes") << INT_MIN << "4800,n,8,1" << INT_MAX << "English"
+    QTest::newRow("integer extremes") << NoFile << INT_MIN << "4800,n,8,1" << INT_MAX << "English"
                                       << describe(INT_MIN, "4800,n,8,1", INT_MAX, "English", 0);
-    QTest::newRow("quotes, backslashes, brackets")
-        << 1 << R"("\"[x]\\)" << 0 << R"(=\")" << describe(1, R"("\"[x]\\)", 0, R"(=\")", 0);
-    QTest::newRow("line breaks") << 1 << "a\r\nb\n"
+    QTest::newRow("quotes, backslashes, brackets") << NoFile << 1 << R"("\"[x]\\)" << 0 << R"(=\")"
+                                                   << describe(1, R"("\"[x]\\)", 0, R"(=\")", 0);
+    QTest::newRow("line breaks") << NoFile << 1 << "a\r\nb\n"
                                  << 0 << "\nChineseGB"
                                  << describe(1, "a\r\nb\n", 0, "\nChineseGB", 0);
     QTest::newRow("zero character ends the text")
-        << 1 << QStringLiteral("96") + QChar(0) + QStringLiteral("00") << 0 << "ChineseGB"
+        << NoFile << 1 << QStringLiteral("96") + QChar(0) + QStringLiteral("00") << 0 << "ChineseGB"
         << describe(1, "96", 0, "ChineseGB", 1);
-    QTest::newRow("UTF-8") << 1 << "波特率" << 0 << "繁體" << describe(1, "波特率", 0, "繁體", 0);
-    QTest::newRow("empty texts") << 0 << "" << 5 << "" << describe(0, "", 5, "", 0);
+    QTest::newRow("UTF-8") << NoFile << 1 << "波特率" << 0 << "繁體"
+                           << describe(1, "波特率", 0, "繁體", 0);
+    QTest::newRow("empty texts") << NoFile << 0 << "" << 5 << "" << describe(0, "", 5, "", 0);
+    QTest::newRow("after an unfinished continuation")
+        << key("\"Notes\"=hex:41,42,\\") << 3 << "115200,e,8,1" << 11 << "ChineseBIG5"
+        << describe(3, "115200,e,8,1", 11, "ChineseBIG5", 2);
+    QTest::newRow("after an unfinished continuation ending another key")
+        << QByteArray("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n\"Notes\"=hex:41,\\\n")
+        << 3 << "115200,e,8,1" << 11 << "ChineseBIG5"
+        << describe(3, "115200,e,8,1", 11, "ChineseBIG5", 2);
+    QTest::newRow("Windows export: line breaks and Chinese")
+        << utf16(withCrLf(Head5)) << 1 << "a\r\nb波" << 0 << "\n繁體"
+        << describe(1, "a\r\nb波", 0, "\n繁體", 0);
 }
 
 void StoredSettingsTest::roundTrip()
 {
+    QFETCH(QByteArray, before);
     QFETCH(qint32, commNo);
     QFETCH(QString, rate);
     QFETCH(qint32, rateNo);
@@ -684,6 +846,7 @@ void StoredSettingsTest::roundTrip()
     QFETCH(QString, expected);
     SharedState state = scanState(commNo, rate, rateNo);
     state.LanguageFlag = flag;
+    QVERIFY(writeFile(filePath(), before));
     const StoredSettings settings(filePath());
     settings.SaveScanSettings(state);
     settings.SaveLanguageFlag(state);
@@ -698,32 +861,32 @@ void StoredSettingsTest::roundTrip()
 void StoredSettingsTest::interruptedSave_data()
 {
     QTest::addColumn<QString>("save");
+    // The file is a link to one elsewhere.
+    QTest::addColumn<bool>("linked");
     // The file after 0, 1, 2 ... completed rewrites.
     QTest::addColumn<QByteArrayList>("states");
 
     const QByteArray old = key("\"ScanCommNo\"=dword:00000001\n\"ScanBaudRate\"=\"4800,n,8,1\"\n"
                                "\"ScanBaudRateNo\"=dword:00000000\n"
                                "\"LanguageFlag\"=\"ChineseGB\"\n");
+    // The three values of a scan: all old or all new, whenever the save dies.
     QTest::newRow("scan settings over stored values")
-        << "scan"
+        << "scan" << false
         << QByteArrayList{
-               old,
-               key("\"ScanCommNo\"=dword:00000007\n\"ScanBaudRate\"=\"4800,n,8,1\"\n"
-                   "\"ScanBaudRateNo\"=dword:00000000\n\"LanguageFlag\"=\"ChineseGB\"\n"),
-               key("\"ScanCommNo\"=dword:00000007\n\"ScanBaudRate\"=\"4800,n,8,1\"\n"
-                   "\"ScanBaudRateNo\"=dword:0000000b\n\"LanguageFlag\"=\"ChineseGB\"\n"),
-               key("\"ScanCommNo\"=dword:00000007\n\"ScanBaudRate\"=\"115200,e,8,1\"\n"
-                   "\"ScanBaudRateNo\"=dword:0000000b\n\"LanguageFlag\"=\"ChineseGB\"\n")};
+               old, key("\"ScanCommNo\"=dword:00000007\n\"ScanBaudRate\"=\"115200,e,8,1\"\n"
+                        "\"ScanBaudRateNo\"=dword:0000000b\n\"LanguageFlag\"=\"ChineseGB\"\n")};
+    // Creating the key is a rewrite of its own, as creating a key is in the registry.
     const QByteArrayList fresh{
-        Head, key("\"ScanCommNo\"=dword:00000007\n"),
-        key("\"ScanCommNo\"=dword:00000007\n\"ScanBaudRateNo\"=dword:0000000b\n"),
-        key("\"ScanCommNo\"=dword:00000007\n\"ScanBaudRateNo\"=dword:0000000b\n"
-            "\"ScanBaudRate\"=\"115200,e,8,1\"\n")};
-    QTest::newRow("scan settings without a file") << "scan" << QByteArrayList{NoFile} + fresh;
+        Head, key("\"ScanCommNo\"=dword:00000007\n\"ScanBaudRateNo\"=dword:0000000b\n"
+                  "\"ScanBaudRate\"=\"115200,e,8,1\"\n")};
+    QTest::newRow("scan settings without a file")
+        << "scan" << false << QByteArrayList{NoFile} + fresh;
     QTest::newRow("scan settings over an unreadable file")
-        << "scan" << QByteArrayList{bytes("\0\1garbage\n")} + fresh;
+        << "scan" << false << QByteArrayList{bytes("\0\1garbage\n")} + fresh;
+    QTest::newRow("scan settings over a link to an unreadable file")
+        << "scan" << true << QByteArrayList{bytes("\0\1garbage\n")} + fresh;
     QTest::newRow("language flag over stored values")
-        << "language"
+        << "language" << false
         << QByteArrayList{old,
                           key("\"ScanCommNo\"=dword:00000001\n\"ScanBaudRate\"=\"4800,n,8,1\"\n"
                               "\"ScanBaudRateNo\"=dword:00000000\n"
@@ -733,7 +896,9 @@ void StoredSettingsTest::interruptedSave_data()
 void StoredSettingsTest::interruptedSave()
 {
     QFETCH(QString, save);
+    QFETCH(bool, linked);
     QFETCH(QByteArrayList, states);
+    const QString target = m_dir->path() + QStringLiteral("/elsewhere/settings");
     // A child process runs the save and kills itself at step 1, then 2, ... until one
     // run gets through. Whenever it dies, the file must be exactly what the rewrites
     // completed so far made of it: never a mixture, never cut short.
@@ -744,7 +909,13 @@ void StoredSettingsTest::interruptedSave()
     for (;; ++stopAt) {
         QVERIFY2(stopAt <= MostSteps, "the save never got through");
         QVERIFY(QDir(folder()).removeRecursively());
-        QVERIFY(writeFile(filePath(), states.first()));
+        if (linked) {
+            QVERIFY(writeFile(target, states.first()));
+            QVERIFY(QDir().mkpath(folder()));
+            QVERIFY(QFile::link(target, filePath()));
+        } else {
+            QVERIFY(writeFile(filePath(), states.first()));
+        }
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(),
                     {ChildInterruptedSave, save, filePath(), QString::number(stopAt)});
@@ -757,9 +928,12 @@ void StoredSettingsTest::interruptedSave()
                               steps.join(' ') + "\n" + errors;
         QVERIFY2(committed < states.size(), at.constData());
         QVERIFY2(contents(filePath()) == states.at(committed), at.constData());
-        // An unreadable file is kept beside the new one once the save has moved it.
+        // An unreadable file is kept beside the new one once the save has set it aside,
+        // in a file of its own.
         QCOMPARE(contents(filePath() + ".bad"),
                  steps.contains("SetAside") ? states.first() : NoFile);
+        QVERIFY(!QFileInfo(filePath() + ".bad").isSymLink());
+        QCOMPARE(QFileInfo(filePath()).isSymLink(), linked);
         if (child.exitStatus() == QProcess::NormalExit) {
             QVERIFY2(child.exitCode() == 0, at.constData());
             QVERIFY2(steps.size() == stopAt - 1, at.constData());

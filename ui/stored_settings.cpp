@@ -83,10 +83,11 @@ void StoredSettings::SaveScanSettings(const SharedState &state) const
     RegistryFile key(m_filePath, KeyPath);
     if (!key.create())
         return;
-    // A failed write skips the rest; the values written before it stay written.
-    if (key.setDword(QStringLiteral("ScanCommNo"), quint32(state.ScanCommNo)) &&
-        key.setDword(QStringLiteral("ScanBaudRateNo"), quint32(state.ScanBaudRateNo)))
-        key.setString(QStringLiteral("ScanBaudRate"), state.ScanBaudRate);
+    // One rewrite for all three, so that no crash pairs a port with another scan's setting.
+    key.setValues(
+        {{QStringLiteral("ScanCommNo"), RegistryValue::dword(quint32(state.ScanCommNo))},
+         {QStringLiteral("ScanBaudRateNo"), RegistryValue::dword(quint32(state.ScanBaudRateNo))},
+         {QStringLiteral("ScanBaudRate"), RegistryValue::text(state.ScanBaudRate)}});
     key.close();
 }
 
