@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing need, when any
-# is missing. Needs root (or sudo).
+# is missing, and any further packages named on the command line. Needs root (or sudo).
 set -euo pipefail
 
 packages=(
@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-serialport-dev libasound2-dev
     fonts-liberation2 fonts-wqy-zenhei
     xvfb xauth xdotool
+    "$@"
 )
 
 missing=()
