@@ -23,6 +23,7 @@ constexpr char Tab = '\t';
 constexpr char CarriageReturn = '\r';
 constexpr int LongestRequest = 300;
 constexpr qsizetype ReceivedBytesKept = 64 * 1024;
+constexpr qint64 SpinNs = 150'000;
 
 qint64 monotonicNs()
 {
@@ -307,7 +308,11 @@ void SimulatedModule::run()
         timespec timeout{};
         timespec *timeoutPtr = nullptr;
         if (deadline >= 0) {
-            const qint64 wait = std::max<qint64>(0, deadline - monotonicNs());
+            // The last stretch is spun rather than slept: a wake-up can come a tenth of
+            // a millisecond late, longer than a character at 115200 baud.
+            qint64 wait = std::max<qint64>(0, deadline - monotonicNs());
+            if (wait < SpinNs)
+                wait = 0;
             timeout = {time_t(wait / 1'000'000'000), long(wait % 1'000'000'000)};
             timeoutPtr = &timeout;
         }

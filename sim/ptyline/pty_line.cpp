@@ -285,9 +285,15 @@ int tcdrain(int fd)
     dev_t device = 0;
     if (result != 0 || !ptySlaveOf(fd, device))
         return result;
+    // Slept until shortly before the line is free, then spun: a wake-up may come a
+    // tenth of a millisecond late, which a real port's drain does not add.
     const long long freeNs = lineFreeNs(device);
-    const timespec until{time_t(freeNs / 1'000'000'000), long(freeNs % 1'000'000'000)};
-    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    const long long wakeNs = freeNs - 150'000;
+    const timespec until{time_t(wakeNs / 1'000'000'000), long(wakeNs % 1'000'000'000)};
+    while (wakeNs > monotonicNs() &&
+           ::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+    while (monotonicNs() < freeNs) {
     }
     return 0;
 }
