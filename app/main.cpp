@@ -2,6 +2,7 @@
 
 #include "application.h"
 #include "command_exchange.h"
+#include "config_folder.h"
 #include "frm_module.h"
 #include "message_table.h"
 #include "pictures.h"
@@ -25,7 +26,7 @@ int main(int argc, char *argv[])
     TApplication::setWindowIcon(QIcon(LoadPicture(Picture::ApplicationIcon)));
     try {
         const StoredSettings settings;
-        PortAccess port(PortMap(PortMap::defaultPortsFolder()), LinkServices::system());
+        PortAccess port(PortMap(PortsFolder()), LinkServices::system());
         CommandExchange exchange(port);
         TfrmModule frmModule(state, messages, settings, port, exchange, Beep);
         TerminationSignals termination;

@@ -1,7 +1,5 @@
 #include "port_map.h"
 
-#include "config_folder.h"
-
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
@@ -29,11 +27,6 @@ QString systemPortDevice(int portNumber)
 } // namespace
 
 PortMap::PortMap(QString portsFolder) : m_portsFolder(std::move(portsFolder)) {}
-
-QString PortMap::defaultPortsFolder()
-{
-    return VantrelConfigFolder() + QStringLiteral("/ports");
-}
 
 QString PortMap::devicePath(int portNumber) const
 {

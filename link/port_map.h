@@ -12,9 +12,6 @@ public:
     // portsFolder: where the COM<n> links live; it need not exist.
     explicit PortMap(QString portsFolder);
 
-    // $XDG_CONFIG_HOME/VANTREL/ports (XDG_CONFIG_HOME defaults to ~/.config).
-    static QString defaultPortsFolder();
-
     // The device to open for port n, resolved to its real path, or empty when port n
     // names no terminal device (no entry, a dangling link, a regular file ...).
     QString devicePath(int portNumber) const;

@@ -2,13 +2,13 @@
 // folder of $XDG_CONFIG_HOME/VANTREL. Prints the device path and runs until
 // SIGINT or SIGTERM, or until a hang-up fault makes the device vanish.
 
+#include "config_folder.h"
 #include "fault_plan.h"
 #include "line_setting.h"
 #include "simulated_module.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
 
 #include <csignal>
 #include <cstdio>
@@ -18,14 +18,6 @@
 namespace {
 
 constexpr int MaxPortNumber = 9999;
-
-QString portsFolder()
-{
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty())
-        config = QDir::homePath() + QStringLiteral("/.config");
-    return config + QStringLiteral("/VANTREL/ports");
-}
 
 // Printable ASCII, exactly as long as the module's field.
 bool isFieldText(const QString &text, int length)
@@ -128,7 +120,7 @@ int main(int argc, char *argv[])
     parser.process(app);
 
     SimConfig config;
-    config.portsFolder = portsFolder();
+    config.portsFolder = PortsFolder();
     bool ok = false;
     config.portNumber = parser.value(port).toInt(&ok);
     if (!ok || config.portNumber < 1 || config.portNumber > MaxPortNumber)

@@ -180,10 +180,9 @@ const SharedState InterruptedState = [] {
 int runInterruptedSave(const QStringList &arguments)
 {
     const QString save = arguments.value(2);
-    const StoredSettings settings(arguments.value(3));
     const int stopAt = arguments.value(4).toInt();
     int step = 0;
-    RegistryFile::setWriteStepHook([&](RegistryWriteStep reached) {
+    const StoredSettings settings(arguments.value(3), [&](RegistryWriteStep reached) {
         std::printf("%s\n", stepName(reached));
         std::fflush(stdout);
         if (++step == stopAt)

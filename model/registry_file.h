@@ -17,6 +17,9 @@ enum class RegistryWriteStep
     Committed
 };
 
+// Called at each step of every rewrite, so that a test can end the process there.
+using WriteStepHook = std::function<void(RegistryWriteStep)>;
+
 // One registry key under HKEY_LOCAL_MACHINE, kept in a text file in the form of a
 // registry export (see RegistryText), with the registry's operations on it. Every
 // change to the key is one atomic rewrite of the whole file, so a crash leaves either
@@ -29,7 +32,7 @@ public:
 
     // keyPath: below HKEY_LOCAL_MACHINE, without a leading backslash
     // ("Software\\VANTREL\\Morvale").
-    RegistryFile(QString filePath, QString keyPath);
+    RegistryFile(QString filePath, QString keyPath, WriteStepHook onStep = {});
 
     // Opens the key without creating it. Fails when the file or the key's section does
     // not exist, when the file cannot be read as a registry export, or when this user
@@ -49,18 +52,16 @@ public:
     bool setString(const QString &name, const QString &text);
     void close();
 
-    // For tests: called at each step of every rewrite, so that a test can end the
-    // process there. Empty by default.
-    static void setWriteStepHook(std::function<void(RegistryWriteStep)> hook);
-
 private:
     // False when the file cannot be opened with full access.
     bool readFile(QByteArray &bytes) const;
     bool setAside() const;
     bool rewrite(const RegistryText &text) const;
+    void passStep(RegistryWriteStep step) const;
 
     QString m_filePath;
     QString m_keyPath;
     RegistryText m_text;
     bool m_open = false;
+    WriteStepHook m_onStep;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "registry_file.h"
 #include "shared_state.h"
 
 #include <QString>
@@ -8,7 +9,8 @@
 class StoredSettings
 {
 public:
-    explicit StoredSettings(QString filePath = defaultFilePath());
+    // onStep: see WriteStepHook; empty but in tests.
+    explicit StoredSettings(QString filePath = defaultFilePath(), WriteStepHook onStep = {});
     // $XDG_CONFIG_HOME/VANTREL/Morvale.reg, XDG_CONFIG_HOME defaulting to ~/.config.
     static QString defaultFilePath();
 
@@ -18,4 +20,5 @@ public:
 
 private:
     QString m_filePath;
+    WriteStepHook m_onStep;
 };

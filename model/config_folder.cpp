@@ -9,3 +9,8 @@ QString VantrelConfigFolder()
         config = QDir::homePath() + QStringLiteral("/.config");
     return config + QStringLiteral("/VANTREL");
 }
+
+QString PortsFolder()
+{
+    return VantrelConfigFolder() + QStringLiteral("/ports");
+}

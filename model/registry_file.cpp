@@ -11,18 +11,6 @@
 
 namespace {
 
-std::function<void(RegistryWriteStep)> &writeStepHook()
-{
-    static std::function<void(RegistryWriteStep)> hook;
-    return hook;
-}
-
-void passStep(RegistryWriteStep step)
-{
-    if (const auto &hook = writeStepHook())
-        hook(step);
-}
-
 // The file that a write of `filePath` replaces: where its links lead, or `filePath`
 // itself while it does not exist.
 QString storedPath(const QString &filePath)
@@ -80,13 +68,15 @@ bool copyAside(const QString &source, const QString &bad)
 
 } // namespace
 
-RegistryFile::RegistryFile(QString filePath, QString keyPath)
-    : m_filePath(std::move(filePath)), m_keyPath(std::move(keyPath)), m_text(m_keyPath)
+RegistryFile::RegistryFile(QString filePath, QString keyPath, WriteStepHook onStep)
+    : m_filePath(std::move(filePath)), m_keyPath(std::move(keyPath)), m_text(m_keyPath),
+      m_onStep(std::move(onStep))
 {}
 
-void RegistryFile::setWriteStepHook(std::function<void(RegistryWriteStep)> hook)
+void RegistryFile::passStep(RegistryWriteStep step) const
 {
-    writeStepHook() = std::move(hook);
+    if (m_onStep)
+        m_onStep(step);
 }
 
 bool RegistryFile::open()

@@ -6,3 +6,6 @@
 // XDG_CONFIG_HOME defaulting to ~/.config. The COM port links and the stored settings
 // live there.
 QString VantrelConfigFolder();
+
+// Its "ports" folder, where COM<n> links name the devices of the program's port numbers.
+QString PortsFolder();

@@ -2,8 +2,6 @@
 
 #include "config_folder.h"
 
-#include "registry_file.h"
-
 #include <QDir>
 #include <QtEndian>
 
@@ -47,7 +45,9 @@ bool readText(const RegistryFile &key, const QString &name, QString &target)
 
 } // namespace
 
-StoredSettings::StoredSettings(QString filePath) : m_filePath(std::move(filePath)) {}
+StoredSettings::StoredSettings(QString filePath, WriteStepHook onStep)
+    : m_filePath(std::move(filePath)), m_onStep(std::move(onStep))
+{}
 
 QString StoredSettings::defaultFilePath()
 {
@@ -80,7 +80,7 @@ void StoredSettings::LoadSettings(SharedState &state) const
 
 void StoredSettings::SaveScanSettings(const SharedState &state) const
 {
-    RegistryFile key(m_filePath, KeyPath);
+    RegistryFile key(m_filePath, KeyPath, m_onStep);
     if (!key.create())
         return;
     // One rewrite for all three, so that no crash pairs a port with another scan's setting.
@@ -93,7 +93,7 @@ void StoredSettings::SaveScanSettings(const SharedState &state) const
 
 void StoredSettings::SaveLanguageFlag(const SharedState &state) const
 {
-    RegistryFile key(m_filePath, KeyPath);
+    RegistryFile key(m_filePath, KeyPath, m_onStep);
     if (!key.create())
         return;
     key.setString(QStringLiteral("LanguageFlag"), state.LanguageFlag);
