@@ -1,16 +1,17 @@
 // tx4040-config: the configuration utility for the VANTREL TX4040 module.
 
 #include "application.h"
-#include "command_exchange.h"
 #include "config_folder.h"
 #include "frm_module.h"
+#include "link_services.h"
 #include "message_table.h"
 #include "pictures.h"
-#include "port_access.h"
+#include "port_map.h"
 #include "shared_state.h"
 #include "stored_settings.h"
 #include "termination_signals.h"
 #include "tone.h"
+#include "workflows.h"
 
 #include <exception>
 
@@ -26,9 +27,9 @@ int main(int argc, char *argv[])
     TApplication::setWindowIcon(QIcon(LoadPicture(Picture::ApplicationIcon)));
     try {
         const StoredSettings settings;
-        PortAccess port(PortMap(PortsFolder()), LinkServices::system());
-        CommandExchange exchange(port);
-        TfrmModule frmModule(state, messages, settings, port, exchange, Beep);
+        Workflows workflows(state, messages, settings, PortMap(PortsFolder()),
+                            LinkServices::system(), Beep);
+        TfrmModule frmModule(state, messages, settings, workflows);
         TerminationSignals termination;
         QObject::connect(&termination, &TerminationSignals::terminationRequested, &frmModule,
                          &QWidget::close);

@@ -1,8 +1,9 @@
 #include "command_set.h"
 
-#include "baud_rate_modes.h"
-
 namespace {
+
+// The module's baud codes: 0 to 9, then A and B.
+constexpr int BaudCodeCount = 12;
 
 QByteArray field(const QByteArray &reply, int firstPosition, int length)
 {
@@ -27,7 +28,7 @@ QByteArray SetIdCommand(const QByteArray &serialNo, const QByteArray &id)
 
 std::optional<QByteArray> SetBaudRateCommand(int modeIndex)
 {
-    if (!IsBaudRateIndex(modeIndex))
+    if (modeIndex < 0 || modeIndex >= BaudCodeCount)
         return std::nullopt;
     if (modeIndex == 10)
         return QByteArrayLiteral("B00EA");

@@ -1,35 +1,23 @@
 #include "live_io.h"
 
 #include "message_table.h"
-#include "operation_frame.h"
+#include "work.h"
 
 namespace {
 
 constexpr int RoundsPerCycle = 30;
 
-// Whatever way the loop ends, the flag drops, the other controls come back and the
-// button gets its caption back.
-class LoopStart
+// The flag that a second press drops, up for as long as the loop's work lasts.
+class RunningFlag
 {
 public:
-    explicit LoopStart(WorkflowContext &c) : m_c(c), m_caption(c.window.processCaption())
-    {
-        m_c.state.ProcessRunning = true;
-        m_c.window.setProcessCaption(m_c.window.text(MessageRow::CancelProcessModule));
-        m_c.window.enableOtherWork(false);
-    }
-    ~LoopStart()
-    {
-        m_c.state.ProcessRunning = false;
-        m_c.window.enableOtherWork(true);
-        m_c.window.setProcessCaption(m_caption);
-    }
-    LoopStart(const LoopStart &) = delete;
-    LoopStart &operator=(const LoopStart &) = delete;
+    explicit RunningFlag(SharedState &state) : m_state(state) { m_state.ProcessRunning = true; }
+    ~RunningFlag() { m_state.ProcessRunning = false; }
+    RunningFlag(const RunningFlag &) = delete;
+    RunningFlag &operator=(const RunningFlag &) = delete;
 
 private:
-    WorkflowContext &m_c;
-    QString m_caption;
+    SharedState &m_state;
 };
 
 // Cycles until a stop is asked for or an exchange fails.
@@ -41,7 +29,7 @@ void runCycles(WorkflowContext &c)
             c.window.processMessages();
             c.sleepMs(1);
         }
-        if (!c.exchange.SendCommand(SetOutputsCommand(c.window.outputs())))
+        if (!c.exchange.SendCommand(SetOutputsCommand(c.window.controls().outputs)))
             return;
         if (c.exchange.ReplyLength() == OutputsReplyLength)
             c.window.showInputs(FlagsFromField(ReplyInputStates(c.exchange.LastReply())));
@@ -53,8 +41,7 @@ void runCycles(WorkflowContext &c)
 void ProcessModule(WorkflowContext &c)
 {
     if (!c.state.ModuleFound) {
-        c.window.showMessage(c.window.text(MessageRow::StartScanModule));
-        c.window.beep(300, 300);
+        ShowOutcome(c, Outcome::Refusal, c.text(MessageRow::StartScanModule));
         return;
     }
     if (c.state.ProcessRunning) {
@@ -62,36 +49,28 @@ void ProcessModule(WorkflowContext &c)
         return;
     }
 
-    const LoopStart start(c);
+    const RunningFlag running(c.state);
+    Work work(c, Activity::LiveReady);
     const OpenedPort opened(c.port, c.state.ScanCommNo, c.state.ScanBaudRate);
     if (!opened.isOpen()) {
-        c.window.setLamp(LampColour::Red);
-        c.window.showMessage(c.window.text(MessageRow::OpenCom) + QStringLiteral(" : ") +
-                             QString::number(c.state.ScanCommNo) + u' ' +
-                             c.window.text(MessageRow::Error));
-        c.window.beep(300, 300);
+        work.finish(Outcome::Failure, c.text(MessageRow::OpenCom) + QStringLiteral(" : ") +
+                                          QString::number(c.state.ScanCommNo) + u' ' +
+                                          c.text(MessageRow::Error));
         return;
     }
-    BusyMode busy(c.window);
     // The lamp blinks while the operator can still click.
-    c.window.enableWindow();
+    work.change(Activity::Live);
     runCycles(c);
-    busy.end();
     // The operator's stop counts even when it came during an exchange that failed.
-    if (!c.state.ProcessRunning) {
-        c.window.setLamp(LampColour::Yellow);
-        c.window.beep(1000, 300);
-    } else {
-        c.window.setLamp(LampColour::Red);
-        c.window.beep(300, 300);
-    }
+    work.show(c.state.ProcessRunning ? Outcome::Failure : Outcome::Stopped);
     c.window.showInputs({});
     // No command for this: the module keeps the outputs it was last given.
     c.window.setOutputs({});
+    work.end();
 }
 
 void AllOutputs(WorkflowContext &c)
 {
-    const bool on = !c.window.outputs()[0];
+    const bool on = !c.window.controls().outputs[0];
     c.window.setOutputs({on, on, on, on});
 }

@@ -7,11 +7,11 @@
 
 void SetModuleId(WorkflowContext &c)
 {
-    OperationFrame frame(c.window);
+    OperationFrame frame(c);
     if (frame.refusedBeforeScan(c.state.ModuleFound))
         return;
-    const QString id = c.window.moduleId();
-    c.window.showMessage(c.window.text(MessageRow::SetModuleId) + QStringLiteral(" = ") + id);
+    const QString id = c.window.controls().moduleId;
+    c.window.showMessage(c.text(MessageRow::SetModuleId) + QStringLiteral(" = ") + id);
     const bool done = ExchangeAfterIdentity(c, [&](const QByteArray &serialNo) {
         return QByteArrayList{SetIdCommand(serialNo, id.toLatin1())};
     });
@@ -20,17 +20,17 @@ void SetModuleId(WorkflowContext &c)
 
 void SetModuleBaudRate(WorkflowContext &c)
 {
-    OperationFrame frame(c.window);
+    OperationFrame frame(c);
     if (frame.refusedBeforeScan(c.state.ModuleFound))
         return;
-    const int index = c.window.baudRateIndex();
+    const int index = c.window.controls().baudRateIndex;
     const std::optional<QByteArray> command = SetBaudRateCommand(index);
     // A list without a valid selection builds no command.
     if (!command) {
         frame.endWith(false, MessageRow::SetModuleBaudRateOk, MessageRow::SetModuleBaudRateError);
         return;
     }
-    c.window.showMessage(c.window.text(MessageRow::SetModuleBaudRate) + QStringLiteral(" = ") +
+    c.window.showMessage(c.text(MessageRow::SetModuleBaudRate) + QStringLiteral(" = ") +
                          BaudRateModes().at(index));
     const bool done = ExchangeAfterIdentity(
         c, [&](const QByteArray &) { return QByteArrayList{*command}; },

@@ -7,20 +7,21 @@
 
 void SetModuleMode(WorkflowContext &c)
 {
-    OperationFrame frame(c.window);
+    OperationFrame frame(c);
     if (frame.refusedBeforeScan(c.state.ModuleFound))
         return;
     const bool done = ExchangeAfterIdentity(c, [&](const QByteArray &) {
-        return QByteArrayList{c.window.modeIndex() == 0 ? Command::SetModeHold
-                                                        : Command::SetModeNormal,
-                              SetPolarityCommand(c.window.polarity())};
+        const ControlValues controls = c.window.controls();
+        return QByteArrayList{controls.modeIndex == 0 ? Command::SetModeHold
+                                                      : Command::SetModeNormal,
+                              SetPolarityCommand(controls.polarity)};
     });
     frame.endWith(done, MessageRow::SetModuleModeOk, MessageRow::SetModuleModeError);
 }
 
 void SetFactoryDefault(WorkflowContext &c)
 {
-    OperationFrame frame(c.window);
+    OperationFrame frame(c);
     // Before a scan the controls stay as they are too.
     if (frame.refusedBeforeScan(c.state.ModuleFound))
         return;
@@ -29,7 +30,7 @@ void SetFactoryDefault(WorkflowContext &c)
     c.window.selectBaudRate(DefaultBaudRateIndex);
     c.window.selectMode(0);
     c.window.setPolarity({});
-    c.window.showMessage(c.window.text(MessageRow::SetFactoryDefault));
+    c.window.showMessage(c.text(MessageRow::SetFactoryDefault));
     // Still at the setting in use: the program goes on talking at it afterwards.
     const bool done = ExchangeAfterIdentity(c, [](const QByteArray &serialNo) {
         return QByteArrayList{SetIdCommand(serialNo, "01"), Command::FactoryPolarity,

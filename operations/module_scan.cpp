@@ -2,7 +2,7 @@
 
 #include "baud_rate_modes.h"
 #include "message_table.h"
-#include "operation_frame.h"
+#include "work.h"
 #include "stored_place.h"
 
 #include <QLoggingCategory>
@@ -20,7 +20,7 @@ constexpr int HighestPort = 16;
 
 QString portText(const WorkflowContext &c, int row, int port)
 {
-    return c.window.text(row) + QStringLiteral(" : #") + QString::number(port);
+    return c.text(row) + QStringLiteral(" : #") + QString::number(port);
 }
 
 // Phase 1: the port and setting where the module was last found.
@@ -78,7 +78,7 @@ bool foundBySearch(WorkflowContext &c)
 {
     for (int port = 1; port <= HighestPort && !c.state.StopRequested; ++port) {
         for (int index = 0; index < BaudRateModeCount && !c.state.StopRequested; ++index) {
-            const bool locked = c.window.baudRateLocked();
+            const bool locked = c.window.controls().baudRateLocked;
             const Probe result =
                 probe(c, port, locked ? ListIndexOfRememberedSetting(c.state) : index);
             if (result == Probe::Answered)
@@ -101,10 +101,11 @@ bool readInformation(WorkflowContext &c)
 {
     const QByteArray identity = c.exchange.LastReply();
     c.window.selectBaudRate(ListIndexOfRememberedSetting(c.state));
-    c.window.showSerial(c.window.text(MessageRow::SerialNo) + QStringLiteral(" : ") +
-                        QString::fromLatin1(ReplySerialNo(identity)));
+    c.window.showIdentity(IdentityPanel::SerialNo,
+                          c.text(MessageRow::SerialNo) + QStringLiteral(" : ") +
+                              QString::fromLatin1(ReplySerialNo(identity)));
     const QByteArray id = ReplyModuleId(identity);
-    c.window.showModuleId(QString::fromLatin1(id));
+    c.window.showIdentity(IdentityPanel::ModuleId, QString::fromLatin1(id));
     // An ID that is not two digits is not this module's answer; the scan ends in error.
     if (!isTwoDecimalDigits(id))
         return false;
@@ -118,8 +119,9 @@ bool readInformation(WorkflowContext &c)
         if (!c.exchange.SendCommand(Command::ReadVersion))
             continue; // only a missing version earns a second try
         c.sleepMs(100);
-        c.window.showVersion(c.window.text(MessageRow::Version) + QStringLiteral(" : ") +
-                             QString::fromLatin1(ReplyVersion(c.exchange.LastReply())));
+        c.window.showIdentity(IdentityPanel::Version,
+                              c.text(MessageRow::Version) + QStringLiteral(" : ") +
+                                  QString::fromLatin1(ReplyVersion(c.exchange.LastReply())));
         if (c.state.StopRequested || !c.exchange.SendCommand(Command::ReadMode))
             return false;
         c.window.selectMode(IsHoldMode(ReplyModeFlag(c.exchange.LastReply())) ? 0 : 1);
@@ -139,37 +141,30 @@ bool readInformation(WorkflowContext &c)
 void ScanModule(WorkflowContext &c)
 {
     ModuleWindow &w = c.window;
-    w.setHourglass(true);
+    Work work(c, Activity::Waiting);
     w.processMessages();
-    BusyMode busy(w);
-    w.showMessage(w.text(MessageRow::ScanModule) + QStringLiteral(" ...."));
-    w.showSerial(w.text(MessageRow::SerialNo) + QStringLiteral(" : ________"));
-    w.showVersion(w.text(MessageRow::Version) + QStringLiteral(" : __.__-__"));
-    w.showModuleId(QStringLiteral("__"));
+    work.change(Activity::Busy);
+    w.showMessage(c.text(MessageRow::ScanModule) + QStringLiteral(" ...."));
+    w.showIdentity(IdentityPanel::SerialNo, c.text(MessageRow::SerialNo) + QStringLiteral(" : ________"));
+    w.showIdentity(IdentityPanel::Version, c.text(MessageRow::Version) + QStringLiteral(" : __.__-__"));
+    w.showIdentity(IdentityPanel::ModuleId, QStringLiteral("__"));
     w.processMessages();
     c.state.ModuleFound = false;
 
     const bool answered = foundAtRememberedPlace(c) || foundBySearch(c);
     const bool informed = answered && readInformation(c);
     // Asked to close: the scan ends at the exchange it was in, with the port closed and
-    // without an outcome; busy mode brings the window back to idle on the way out.
+    // without an outcome; the window goes back to idle on the way out.
     if (c.state.StopRequested)
         return;
     if (!answered) {
-        busy.end();
-        w.setLamp(LampColour::Red);
         w.selectBaudRate(DefaultBaudRateIndex);
-        w.showMessage(w.text(MessageRow::ModuleNotFind));
-        w.beep(300, 300);
+        work.finish(Outcome::Failure, MessageRow::ModuleNotFind);
     } else if (informed) {
-        busy.end();
-        w.setLamp(LampColour::Yellow);
-        w.beep(1000, 300);
+        // The message of the information read stays.
+        work.finish(Outcome::Success);
     } else {
-        w.showMessage(portText(c, MessageRow::GetModuleInfoError, c.state.ScanCommNo) + u')');
-        busy.end();
-        w.setLamp(LampColour::Red);
-        w.beep(300, 300);
+        work.finish(Outcome::Failure,
+                    portText(c, MessageRow::GetModuleInfoError, c.state.ScanCommNo) + u')');
     }
-    w.setHourglass(false);
 }

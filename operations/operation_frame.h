@@ -1,75 +1,36 @@
 #pragma once
 
 #include "message_table.h"
-#include "module_window.h"
+#include "work.h"
 
-// Brackets a setting workflow with BeginOperation ... EndOperation. Should the
-// workflow leave early (an early return, an exception), the window still goes back
-// to idle.
+// The common operation frame of the setting workflows: the hourglass over a disabled
+// window, the pending messages run so that it shows before the work starts, and one
+// ending that always lights the lamp.
 class OperationFrame
 {
 public:
-    explicit OperationFrame(ModuleWindow &window) : m_window(window) { m_window.BeginOperation(); }
-    ~OperationFrame()
+    explicit OperationFrame(WorkflowContext &context) : m_work(context, Activity::Operation)
     {
-        if (!m_ended)
-            m_window.ReturnToIdle();
-    }
-    OperationFrame(const OperationFrame &) = delete;
-    OperationFrame &operator=(const OperationFrame &) = delete;
-
-    void end(LampColour lamp, int messageRow, int frequencyHz)
-    {
-        m_ended = true;
-        m_window.EndOperation(lamp, messageRow, frequencyHz);
+        context.window.processMessages();
     }
 
-    // Success: yellow lamp, the ok row, 1000 Hz; failure: red lamp, the error row, 300 Hz.
+    // The ok row or the error row.
     void endWith(bool succeeded, int okRow, int errorRow)
     {
-        if (succeeded)
-            end(LampColour::Yellow, okRow, 1000);
-        else
-            end(LampColour::Red, errorRow, 300);
+        m_work.finish(succeeded ? Outcome::Success : Outcome::Failure,
+                      succeeded ? okRow : errorRow);
     }
 
-    // Nothing is said to the module before a scan has found it: the frame ends with
-    // the refusal, and true tells the workflow to go no further.
+    // Nothing is said to the module before a scan has found it: the frame ends in
+    // error with "Start Scan Module!", and true tells the workflow to go no further.
     bool refusedBeforeScan(bool moduleFound)
     {
         if (moduleFound)
             return false;
-        end(LampColour::Red, MessageRow::StartScanModule, 300);
+        m_work.finish(Outcome::Failure, MessageRow::StartScanModule);
         return true;
     }
 
 private:
-    ModuleWindow &m_window;
-    bool m_ended = false;
-};
-
-// Busy mode for as long as it lives, unless ended earlier; on an early way out the
-// window goes back to idle as well.
-class BusyMode
-{
-public:
-    explicit BusyMode(ModuleWindow &window) : m_window(window) { m_window.SetBusy(1); }
-    ~BusyMode()
-    {
-        if (!m_ended)
-            m_window.ReturnToIdle();
-    }
-    BusyMode(const BusyMode &) = delete;
-    BusyMode &operator=(const BusyMode &) = delete;
-
-    void end()
-    {
-        if (!m_ended)
-            m_window.SetBusy(0);
-        m_ended = true;
-    }
-
-private:
-    ModuleWindow &m_window;
-    bool m_ended = false;
+    Work m_work;
 };

@@ -3,6 +3,7 @@
 
 #include "frm_module.h"
 #include "operation_frame.h"
+#include "workflow_context.h"
 #include "shape_widget.h"
 #include "window_fonts.h"
 
@@ -45,8 +46,14 @@ class WindowUnderTest
 public:
     explicit WindowUnderTest(const QString &languageFlag = {})
         : settings(folder.path() + QStringLiteral("/VANTREL/Morvale.reg")),
-          port(PortMap(folder.path() + QStringLiteral("/VANTREL/ports")), LinkServices::system()),
-          exchange(port)
+          workflows(state, messages, settings,
+                    PortMap(folder.path() + QStringLiteral("/VANTREL/ports")),
+                    LinkServices::system(),
+                    [this](int hz, int ms) {
+                        tones.append({hz, ms, lamp()->brushColor(), label("pnMsg")->text(),
+                                      window->isEnabled(),
+                                      QApplication::overrideCursor() != nullptr});
+                    })
     {
         if (!languageFlag.isNull()) {
             SharedState stored;
@@ -58,12 +65,11 @@ public:
 
     void create()
     {
-        window = std::make_unique<TfrmModule>(state, messages, settings, port, exchange,
-                                              [this](int hz, int ms) {
-            tones.append({hz, ms, lamp()->brushColor(), label("pnMsg")->text(), window->isEnabled(),
-                          QApplication::overrideCursor() != nullptr});
-        });
+        window = std::make_unique<TfrmModule>(state, messages, settings, workflows);
     }
+
+    // What a workflow works with on this window.
+    WorkflowContext context() { return workflows.contextFor(*window); }
 
     template <typename T = QWidget> T *control(const char *name) const
     {
@@ -77,11 +83,10 @@ public:
 
     QTemporaryDir folder;
     StoredSettings settings;
-    PortAccess port;
-    CommandExchange exchange;
     MessageTable messages;
     SharedState state;
     QList<ToneHeard> tones;
+    Workflows workflows;
     std::unique_ptr<TfrmModule> window;
 };
 
@@ -293,7 +298,7 @@ void FrmModuleTest::languageButtons()
     w.control<QCheckBox>("chkDO4")->setChecked(true);
     w.control<QCheckBox>("chkLock")->setChecked(false);
     w.control<TShape>("shDI3")->setBrushColor(Yellow);
-    w.window->EndOperation(LampColour::Yellow, MessageRow::SetModuleIdOk, 1000);
+    w.window->setLamp(LampColour::Yellow);
     w.state.ModuleFound = true;
     w.label("pnSerial")->setText(QStringLiteral("S/N : TX040001"));
 
@@ -324,13 +329,14 @@ void FrmModuleTest::endOperationOrder()
 {
     WindowUnderTest w;
     w.window->show();
-    w.window->BeginOperation();
+    WorkflowContext context = w.context();
+    auto frame = std::make_unique<OperationFrame>(context);
     QVERIFY(!w.window->isEnabled());
     QVERIFY(QApplication::overrideCursor());
     QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     QCOMPARE(w.lamp()->brushColor(), Red);
 
-    w.window->EndOperation(LampColour::Yellow, MessageRow::SetModuleIdOk, 1000);
+    frame->endWith(true, MessageRow::SetModuleIdOk, MessageRow::SetModuleIdError);
     QCOMPARE(w.tones.size(), 1);
     const ToneHeard tone = w.tones.first();
     QCOMPARE(tone.frequencyHz, 1000);
@@ -343,8 +349,8 @@ void FrmModuleTest::endOperationOrder()
     QVERIFY(w.window->isEnabled());
     QVERIFY(!QApplication::overrideCursor());
 
-    w.window->BeginOperation();
-    w.window->EndOperation(LampColour::Red, MessageRow::StartScanModule, 300);
+    frame = std::make_unique<OperationFrame>(context);
+    QVERIFY(frame->refusedBeforeScan(false));
     QCOMPARE(w.tones.last().frequencyHz, 300);
     QCOMPARE(w.tones.last().lamp, Red);
     QCOMPARE(w.label("pnMsg")->text(), QStringLiteral("Start Scan Module!"));
@@ -356,20 +362,22 @@ void FrmModuleTest::endOperationWaitsForTheTone()
     SharedState state;
     QTemporaryDir folder;
     StoredSettings settings(folder.path() + QStringLiteral("/Morvale.reg"));
-    PortAccess port(PortMap(folder.path()), LinkServices::system());
-    CommandExchange exchange(port);
     bool enabledDuringTone = true;
-    TfrmModule window(state, messages, settings, port, exchange, [&](int, int ms) {
-        enabledDuringTone = window.isEnabled();
-        QTest::qSleep(ms); // as the real tone does
-    });
-    window.BeginOperation();
+    std::unique_ptr<TfrmModule> window;
+    Workflows workflows(state, messages, settings, PortMap(folder.path()), LinkServices::system(),
+                        [&](int, int ms) {
+                            enabledDuringTone = window->isEnabled();
+                            QTest::qSleep(ms); // as the real tone does
+                        });
+    window = std::make_unique<TfrmModule>(state, messages, settings, workflows);
+    WorkflowContext context = workflows.contextFor(*window);
+    OperationFrame frame(context);
     QElapsedTimer timer;
     timer.start();
-    window.EndOperation(LampColour::Yellow, MessageRow::SetModuleModeOk, 1000);
+    frame.endWith(true, MessageRow::SetModuleModeOk, MessageRow::SetModuleModeError);
     QVERIFY(timer.elapsed() >= 300);
     QVERIFY(!enabledDuringTone);
-    QVERIFY(window.isEnabled());
+    QVERIFY(window->isEnabled());
 }
 
 void FrmModuleTest::blinkPhases()
@@ -380,26 +388,26 @@ void FrmModuleTest::blinkPhases()
     QCOMPARE(timer->interval(), 200);
     QVERIFY(!timer->isActive());
     QCOMPARE(timer->Tag, 0);
-    w.window->EndOperation(LampColour::Yellow, MessageRow::SetModuleIdOk, 1000);
+    w.window->setLamp(LampColour::Yellow);
 
     // First busy period: the first tick after start turns the lamp red.
-    w.window->SetBusy(1);
+    w.window->setActivity(Activity::Busy);
     QVERIFY(!w.window->isEnabled());
     QVERIFY(timer->isActive());
     QTRY_COMPARE_WITH_TIMEOUT(w.lamp()->brushColor(), Red, 1000);
     QCOMPARE(timer->Tag, 1);
-    w.window->SetBusy(0);
+    w.window->setActivity(Activity::Waiting);
     QVERIFY(w.window->isEnabled());
     QVERIFY(!timer->isActive());
     // Stopping leaves the lamp as the last tick left it.
     QCOMPARE(w.lamp()->brushColor(), Red);
 
     // The second period goes on with the phase where the first one stopped.
-    w.window->SetBusy(1);
+    w.window->setActivity(Activity::Busy);
     QTRY_COMPARE_WITH_TIMEOUT(w.lamp()->brushColor(), Yellow, 1000);
     QCOMPARE(timer->Tag, 0);
     QTRY_COMPARE_WITH_TIMEOUT(w.lamp()->brushColor(), Red, 1000);
-    w.window->SetBusy(7); // anything but 1 ends busy mode
+    w.window->setActivity(Activity::Idle);
     QVERIFY(!timer->isActive());
     QVERIFY(w.window->isEnabled());
 }
@@ -420,13 +428,14 @@ void FrmModuleTest::guardsReturnToIdle()
     QFETCH(bool, throws);
     WindowUnderTest w;
     w.window->show();
+    WorkflowContext context = w.context();
     auto workflow = [&] {
         std::unique_ptr<OperationFrame> frame;
-        std::unique_ptr<BusyMode> busyMode;
+        std::unique_ptr<Work> busyMode;
         if (busy)
-            busyMode = std::make_unique<BusyMode>(*w.window);
+            busyMode = std::make_unique<Work>(context, Activity::Busy);
         else
-            frame = std::make_unique<OperationFrame>(*w.window);
+            frame = std::make_unique<OperationFrame>(context);
         QVERIFY(!w.window->isEnabled());
         if (throws)
             throw std::runtime_error("workflow failed");
@@ -582,10 +591,7 @@ void FrmModuleTest::closeWaitsForWork()
     QFETCH(QString, work);
     WindowUnderTest w;
     w.window->show();
-    if (work == u"operation")
-        w.window->BeginOperation();
-    else
-        w.window->SetBusy(1);
+    w.window->setActivity(work == u"operation" ? Activity::Operation : Activity::Busy);
     if (work == u"loop")
         w.state.ProcessRunning = true;
 
@@ -596,10 +602,7 @@ void FrmModuleTest::closeWaitsForWork()
     // The live loop is asked to end.
     QVERIFY(!w.state.ProcessRunning);
 
-    if (work == u"operation")
-        w.window->EndOperation(LampColour::Yellow, MessageRow::SetModuleIdOk, 1000);
-    else
-        w.window->SetBusy(0);
+    w.window->setActivity(Activity::Idle);
     QTRY_VERIFY(!w.window->isVisible());
 }
 

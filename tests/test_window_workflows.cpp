@@ -19,8 +19,9 @@ class Station
 public:
     Station()
         : settings(ports.configFolder() + QStringLiteral("/VANTREL/Morvale.reg")),
-          port(ports.portMap(), LinkServices::system()), exchange(port),
-          window(state, messages, settings, port, exchange, [this](int hz, int) { tones << hz; })
+          workflows(state, messages, settings, ports.portMap(), LinkServices::system(),
+                    [this](int hz, int) { tones << hz; }),
+          port(workflows.port()), window(state, messages, settings, workflows)
     {
         window.show();
     }
@@ -39,9 +40,9 @@ public:
     MessageTable messages;
     SharedState state;
     StoredSettings settings;
-    PortAccess port;
-    CommandExchange exchange;
     QList<int> tones;
+    Workflows workflows;
+    PortAccess &port;
     TfrmModule window;
 };
 

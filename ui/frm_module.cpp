@@ -1,10 +1,6 @@
 #include "frm_module.h"
 
 #include "baud_rate_modes.h"
-#include "live_io.h"
-#include "module_identity.h"
-#include "module_mode.h"
-#include "module_scan.h"
 #include "pictures.h"
 #include "shape_widget.h"
 #include "stored_place.h"
@@ -63,10 +59,9 @@ void setColours(QWidget *widget, const QColor &text, const QColor &background)
 } // namespace
 
 TfrmModule::TfrmModule(SharedState &state, const MessageTable &messages,
-                       const StoredSettings &settings, PortAccess &port, CommandExchange &exchange,
-                       Tone beep, QWidget *parent)
-    : QWidget(parent), m_state(state), m_messages(messages), m_settings(settings), m_port(port),
-      m_exchange(exchange), m_beep(std::move(beep))
+                       const StoredSettings &settings, Workflows &workflows, QWidget *parent)
+    : QWidget(parent), m_state(state), m_messages(messages), m_settings(settings),
+      m_workflows(workflows)
 {
     setObjectName(QStringLiteral("frmModule"));
     // No maximise button and no close command: the Exit button closes the window.
@@ -312,45 +307,39 @@ void TfrmModule::btnExitClick()
     close();
 }
 
-void TfrmModule::run(void (*workflow)(WorkflowContext &))
-{
-    WorkflowContext context{*this, m_state, m_port, m_exchange, m_settings};
-    workflow(context);
-}
-
 void TfrmModule::btnScanClick()
 {
-    run(ScanModule);
+    m_workflows.scanModule(*this);
 }
 
 void TfrmModule::btnIDClick()
 {
-    run(SetModuleId);
+    m_workflows.setModuleId(*this);
 }
 
 void TfrmModule::btnBaudRateClick()
 {
-    run(SetModuleBaudRate);
+    m_workflows.setModuleBaudRate(*this);
 }
 
 void TfrmModule::btnModeClick()
 {
-    run(SetModuleMode);
+    m_workflows.setModuleMode(*this);
 }
 
 void TfrmModule::btnFactoryClick()
 {
-    run(SetFactoryDefault);
+    m_workflows.setFactoryDefault(*this);
 }
 
 void TfrmModule::btnProcessClick()
 {
-    run(ProcessModule);
+    m_workflows.processModule(*this);
 }
 
 void TfrmModule::btnAllClick()
 {
-    run(AllOutputs);
+    m_workflows.allOutputs(*this);
 }
 
 void TfrmModule::showEvent(QShowEvent *event)

@@ -1,19 +1,16 @@
 #pragma once
 
-#include "command_exchange.h"
 #include "message_table.h"
 #include "module_window.h"
-#include "port_access.h"
 #include "shared_state.h"
 #include "stored_settings.h"
-#include "workflow_context.h"
+#include "workflows.h"
 
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include <array>
-#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -42,48 +39,28 @@ class TfrmModule : public QWidget, public ModuleWindow
     Q_OBJECT
 
 public:
-    using Tone = std::function<void(int frequencyHz, int durationMs)>;
-
     TfrmModule(SharedState &state, const MessageTable &messages, const StoredSettings &settings,
-               PortAccess &port, CommandExchange &exchange, Tone beep, QWidget *parent = nullptr);
+               Workflows &workflows, QWidget *parent = nullptr);
     ~TfrmModule() override;
 
-    void BeginOperation() override;
-    void EndOperation(LampColour lamp, int messageRow, int frequencyHz) override;
-    void SetBusy(quint8 on) override;
-    void ReturnToIdle() override;
-
-    QString text(int messageRow) const override;
-    void showMessage(const QString &message) override;
-    void showSerial(const QString &text) override;
-    void showVersion(const QString &text) override;
-    QString moduleId() const override;
-    void showModuleId(const QString &id) override;
-    void setIdPosition(int position) override;
-    int baudRateIndex() const override;
-    void selectBaudRate(int index) override;
-    bool baudRateLocked() const override;
-    int modeIndex() const override;
-    void selectMode(int index) override;
-    FourFlags polarity() const override;
-    void setPolarity(const FourFlags &checked) override;
-    FourFlags outputs() const override;
-    void setOutputs(const FourFlags &on) override;
-    void showInputs(const FourFlags &on) override;
-    QString processCaption() const override;
-    void setProcessCaption(const QString &caption) override;
-    void enableOtherWork(bool enabled) override;
-    void enableWindow() override;
-    void setLamp(LampColour colour) override;
-    void setHourglass(bool on) override;
+    void setActivity(Activity activity) override;
     void processMessages() override;
-    void beep(int frequencyHz, int durationMs) override;
+    void showMessage(const QString &message) override;
+    void setLamp(LampColour colour) override;
+    void showIdentity(IdentityPanel panel, const QString &text) override;
+    void showInputs(const FourFlags &on) override;
+    ControlValues controls() const override;
+    void setIdPosition(int position) override;
+    void selectBaudRate(int index) override;
+    void selectMode(int index) override;
+    void setPolarity(const FourFlags &checked) override;
+    void setOutputs(const FourFlags &on) override;
 
-    // True while a workflow, the operation frame, busy mode or the live loop runs; a
-    // close from outside then waits for it.
+    // True while a workflow runs or the window shows work in hand; a close from outside
+    // then waits for it.
     bool isWorking() const
     {
-        return m_workDepth > 0 || m_operationOpen || m_busy || m_state.ProcessRunning;
+        return m_workDepth > 0 || m_activity != Activity::Idle || m_state.ProcessRunning;
     }
 
 public slots:
@@ -130,24 +107,26 @@ private:
     // exception box and the window carries on.
     void handle(void (TfrmModule::*handler)());
     void switchLanguage(int languageIndex, const QString &languageFlag);
+    // A message row in the current language.
+    QString text(int messageRow) const;
     void paintLamp(TShape *lamp, LampColour colour);
     void enableWholeWindow(bool enabled);
-    // Runs a workflow on this window, the shared state and the link.
-    void run(void (*workflow)(WorkflowContext &));
+    // The controls that would start other work while the live loop runs.
+    void enableOtherWork(bool enabled);
+    void setHourglass(bool on);
     void closeIfAskedAndIdle();
     int scaled(int pixels) const;
 
     SharedState &m_state;
     const MessageTable &m_messages;
     const StoredSettings &m_settings;
-    PortAccess &m_port;
-    CommandExchange &m_exchange;
-    Tone m_beep;
+    Workflows &m_workflows;
     double m_scale = 1.0;
+    Activity m_activity = Activity::Idle;
     bool m_hourglass = false;
+    // The live I/O button's caption while no loop runs.
+    QString m_idleCaption;
     int m_workDepth = 0;
-    bool m_operationOpen = false;
-    bool m_busy = false;
     bool m_closeRequested = false;
     QPointer<QWidget> m_focusBeforeDisabling;
 

@@ -1,4 +1,4 @@
-// The operation frame, busy mode and the blinking lamp.
+// What the window lets the operator do while work runs, and the blinking lamp.
 
 #include "frm_module.h"
 
@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPushButton>
 
 namespace {
 
@@ -52,48 +53,29 @@ void TfrmModule::enableWholeWindow(bool enabled)
         m_focusBeforeDisabling->setFocus();
 }
 
-void TfrmModule::BeginOperation()
+void TfrmModule::setActivity(Activity activity)
 {
-    m_operationOpen = true;
-    setHourglass(true);
-    enableWholeWindow(false);
-    // The cursor and the disabled window show before the work starts.
-    QApplication::processEvents();
-}
-
-void TfrmModule::EndOperation(LampColour lamp, int messageRow, int frequencyHz)
-{
-    paintLamp(shComm, lamp);
-    showMessage(text(messageRow));
-    beep(frequencyHz, 300);
-    enableWholeWindow(true);
-    setHourglass(false);
-    m_operationOpen = false;
-    closeIfAskedAndIdle();
-}
-
-void TfrmModule::SetBusy(quint8 on)
-{
-    if (on == 1) {
-        m_busy = true;
-        tmrBusy->start();
-        enableWholeWindow(false);
-    } else {
-        enableWholeWindow(true);
-        tmrBusy->stop();
-        m_busy = false;
-        closeIfAskedAndIdle();
+    const ActivityLook was = LookOf(m_activity);
+    const ActivityLook now = LookOf(activity);
+    m_activity = activity;
+    if (now.liveLoop && !was.liveLoop) {
+        m_idleCaption = btnProcess->text();
+        btnProcess->setText(text(MessageRow::CancelProcessModule));
+        enableOtherWork(false);
     }
-}
-
-void TfrmModule::ReturnToIdle()
-{
-    tmrBusy->stop();
-    enableWholeWindow(true);
-    setHourglass(false);
-    m_busy = false;
-    m_operationOpen = false;
-    closeIfAskedAndIdle();
+    if (now.lampBlinking && !was.lampBlinking)
+        tmrBusy->start();
+    if (now.windowEnabled != was.windowEnabled)
+        enableWholeWindow(now.windowEnabled);
+    if (!now.lampBlinking && was.lampBlinking)
+        tmrBusy->stop();
+    setHourglass(now.hourglass);
+    if (!now.liveLoop && was.liveLoop) {
+        enableOtherWork(true);
+        btnProcess->setText(m_idleCaption);
+    }
+    if (activity == Activity::Idle)
+        closeIfAskedAndIdle();
 }
 
 void TfrmModule::tmrBusyTimer()

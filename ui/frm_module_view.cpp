@@ -26,24 +26,33 @@ void TfrmModule::showMessage(const QString &message)
     pnMsg->setText(message);
 }
 
-void TfrmModule::showSerial(const QString &text)
+void TfrmModule::showIdentity(IdentityPanel panel, const QString &text)
 {
-    pnSerial->setText(text);
+    switch (panel) {
+    case IdentityPanel::SerialNo:
+        pnSerial->setText(text);
+        break;
+    case IdentityPanel::Version:
+        pnVersion->setText(text);
+        break;
+    case IdentityPanel::ModuleId:
+        pnID->setText(text);
+        break;
+    }
 }
 
-void TfrmModule::showVersion(const QString &text)
+ControlValues TfrmModule::controls() const
 {
-    pnVersion->setText(text);
-}
-
-QString TfrmModule::moduleId() const
-{
-    return pnID->text();
-}
-
-void TfrmModule::showModuleId(const QString &id)
-{
-    pnID->setText(id);
+    ControlValues values;
+    values.moduleId = pnID->text();
+    values.baudRateIndex = cmbBaudRate->currentIndex();
+    values.baudRateLocked = chkLock->isChecked();
+    values.modeIndex = cmbMode->currentIndex();
+    for (int i = 0; i < 4; ++i) {
+        values.polarity[i] = chkDI[i]->isChecked();
+        values.outputs[i] = chkDO[i]->isChecked();
+    }
+    return values;
 }
 
 void TfrmModule::setIdPosition(int position)
@@ -52,25 +61,10 @@ void TfrmModule::setIdPosition(int position)
     sbID->setValue(position);
 }
 
-int TfrmModule::baudRateIndex() const
-{
-    return cmbBaudRate->currentIndex();
-}
-
 void TfrmModule::selectBaudRate(int index)
 {
     if (IsBaudRateIndex(index))
         cmbBaudRate->setCurrentIndex(index);
-}
-
-bool TfrmModule::baudRateLocked() const
-{
-    return chkLock->isChecked();
-}
-
-int TfrmModule::modeIndex() const
-{
-    return cmbMode->currentIndex();
 }
 
 void TfrmModule::selectMode(int index)
@@ -78,22 +72,10 @@ void TfrmModule::selectMode(int index)
     cmbMode->setCurrentIndex(index);
 }
 
-FourFlags TfrmModule::polarity() const
-{
-    return {chkDI[0]->isChecked(), chkDI[1]->isChecked(), chkDI[2]->isChecked(),
-            chkDI[3]->isChecked()};
-}
-
 void TfrmModule::setPolarity(const FourFlags &checked)
 {
     for (int i = 0; i < 4; ++i)
         chkDI[i]->setChecked(checked[i]);
-}
-
-FourFlags TfrmModule::outputs() const
-{
-    return {chkDO[0]->isChecked(), chkDO[1]->isChecked(), chkDO[2]->isChecked(),
-            chkDO[3]->isChecked()};
 }
 
 void TfrmModule::setOutputs(const FourFlags &on)
@@ -108,16 +90,6 @@ void TfrmModule::showInputs(const FourFlags &on)
         paintLamp(shDI[i], on[i] ? LampColour::Yellow : LampColour::White);
 }
 
-QString TfrmModule::processCaption() const
-{
-    return btnProcess->text();
-}
-
-void TfrmModule::setProcessCaption(const QString &caption)
-{
-    btnProcess->setText(caption);
-}
-
 void TfrmModule::enableOtherWork(bool enabled)
 {
     // In this order, on the way out and on the way back.
@@ -128,11 +100,6 @@ void TfrmModule::enableOtherWork(bool enabled)
         control->setEnabled(enabled);
 }
 
-void TfrmModule::enableWindow()
-{
-    enableWholeWindow(true);
-}
-
 void TfrmModule::setLamp(LampColour colour)
 {
     paintLamp(shComm, colour);
@@ -141,9 +108,4 @@ void TfrmModule::setLamp(LampColour colour)
 void TfrmModule::processMessages()
 {
     QApplication::processEvents();
-}
-
-void TfrmModule::beep(int frequencyHz, int durationMs)
-{
-    m_beep(frequencyHz, durationMs);
 }

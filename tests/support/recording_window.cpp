@@ -20,41 +20,55 @@ RecordingWindow::RecordingWindow(const SharedState &state, const MessageTable &m
     : m_state(state), m_messages(messages)
 {}
 
-void RecordingWindow::BeginOperation()
+void RecordingWindow::setActivity(Activity next)
 {
-    events << QStringLiteral("begin");
-    setHourglass(true);
-    enabled = false;
+    const ActivityLook was = LookOf(activity);
+    const ActivityLook now = LookOf(next);
+    if (next == Activity::Operation && activity != Activity::Operation)
+        events << QStringLiteral("begin");
+    if (now.liveLoop && !was.liveLoop) {
+        m_idleCaption = caption;
+        setCaption(m_messages.text(MessageRow::CancelProcessModule, m_state.LanguageIndex));
+        enableOtherWork(false);
+    }
+    enabled = now.windowEnabled;
+    busy = now.lampBlinking;
+    if (now.lampBlinking && !was.lampBlinking) {
+        events << QStringLiteral("busy on");
+        if (now.windowEnabled)
+            events << QStringLiteral("window on");
+    }
+    if (!now.lampBlinking && was.lampBlinking)
+        events << QStringLiteral("busy off");
+    if (now.hourglass != was.hourglass)
+        setHourglass(now.hourglass);
+    if (!now.liveLoop && was.liveLoop) {
+        enableOtherWork(true);
+        setCaption(m_idleCaption);
+    }
+    if (activity == Activity::Operation && next != Activity::Operation)
+        events << QStringLiteral("end");
+    activity = next;
 }
 
-void RecordingWindow::EndOperation(LampColour colour, int messageRow, int frequencyHz)
+void RecordingWindow::showIdentity(IdentityPanel panel, const QString &text)
 {
-    setLamp(colour);
-    showMessage(text(messageRow));
-    beep(frequencyHz, 300);
-    enabled = true;
-    setHourglass(false);
-    events << QStringLiteral("end");
+    switch (panel) {
+    case IdentityPanel::SerialNo:
+        serial = text;
+        break;
+    case IdentityPanel::Version:
+        version = text;
+        break;
+    case IdentityPanel::ModuleId:
+        idPanel = text;
+        break;
+    }
 }
 
-void RecordingWindow::SetBusy(quint8 on)
+ControlValues RecordingWindow::controls() const
 {
-    busy = on == 1;
-    enabled = !busy;
-    events << (busy ? QStringLiteral("busy on") : QStringLiteral("busy off"));
-}
-
-void RecordingWindow::ReturnToIdle()
-{
-    busy = false;
-    enabled = true;
-    hourglass = false;
-    events << QStringLiteral("idle");
-}
-
-QString RecordingWindow::text(int messageRow) const
-{
-    return m_messages.text(messageRow, m_state.LanguageIndex);
+    return {idPanel, baudIndex, locked, mode, polarityBoxes, outputBoxes};
 }
 
 void RecordingWindow::showMessage(const QString &text)
@@ -62,21 +76,6 @@ void RecordingWindow::showMessage(const QString &text)
     message = text;
     messages << text;
     events << QStringLiteral("message ") + text;
-}
-
-void RecordingWindow::showSerial(const QString &text)
-{
-    serial = text;
-}
-
-void RecordingWindow::showVersion(const QString &text)
-{
-    version = text;
-}
-
-void RecordingWindow::showModuleId(const QString &id)
-{
-    idPanel = id;
 }
 
 void RecordingWindow::setIdPosition(int position)
@@ -119,7 +118,7 @@ void RecordingWindow::showInputs(const FourFlags &on)
     events << QStringLiteral("inputs ") + pattern;
 }
 
-void RecordingWindow::setProcessCaption(const QString &text)
+void RecordingWindow::setCaption(const QString &text)
 {
     caption = text;
     events << QStringLiteral("caption ") + text;
@@ -129,12 +128,6 @@ void RecordingWindow::enableOtherWork(bool enabled)
 {
     otherWorkEnabled = enabled;
     events << (enabled ? QStringLiteral("other work on") : QStringLiteral("other work off"));
-}
-
-void RecordingWindow::enableWindow()
-{
-    enabled = true;
-    events << QStringLiteral("window on");
 }
 
 void RecordingWindow::setLamp(LampColour colour)

@@ -15,35 +15,21 @@ class RecordingWindow : public ModuleWindow
 public:
     RecordingWindow(const SharedState &state, const MessageTable &messages);
 
-    void BeginOperation() override;
-    void EndOperation(LampColour lamp, int messageRow, int frequencyHz) override;
-    void SetBusy(quint8 on) override;
-    void ReturnToIdle() override;
-    QString text(int messageRow) const override;
-    void showMessage(const QString &message) override;
-    void showSerial(const QString &text) override;
-    void showVersion(const QString &text) override;
-    QString moduleId() const override { return idPanel; }
-    void showModuleId(const QString &id) override;
-    void setIdPosition(int position) override;
-    int baudRateIndex() const override { return baudIndex; }
-    void selectBaudRate(int index) override;
-    bool baudRateLocked() const override { return locked; }
-    int modeIndex() const override { return mode; }
-    void selectMode(int index) override;
-    FourFlags polarity() const override { return polarityBoxes; }
-    void setPolarity(const FourFlags &checked) override;
-    FourFlags outputs() const override { return outputBoxes; }
-    void setOutputs(const FourFlags &on) override;
-    void showInputs(const FourFlags &on) override;
-    QString processCaption() const override { return caption; }
-    void setProcessCaption(const QString &text) override;
-    void enableOtherWork(bool enabled) override;
-    void enableWindow() override;
-    void setLamp(LampColour colour) override;
-    void setHourglass(bool on) override;
+    void setActivity(Activity next) override;
     void processMessages() override;
-    void beep(int frequencyHz, int durationMs) override;
+    void showMessage(const QString &message) override;
+    void setLamp(LampColour colour) override;
+    void showIdentity(IdentityPanel panel, const QString &text) override;
+    void showInputs(const FourFlags &on) override;
+    ControlValues controls() const override;
+    void setIdPosition(int position) override;
+    void selectBaudRate(int index) override;
+    void selectMode(int index) override;
+    void setPolarity(const FourFlags &checked) override;
+    void setOutputs(const FourFlags &on) override;
+
+    // The workflows' tone, recorded here so that it takes its place among the events.
+    void beep(int frequencyHz, int durationMs);
 
     // What the controls show now.
     QString message;
@@ -63,9 +49,12 @@ public:
     bool enabled = true;
     bool busy = false;
     bool hourglass = false;
+    Activity activity = Activity::Idle;
 
-    // What happened, in order: "busy on", "message Scan COM : #3", "baud 7",
-    // "lamp yellow", "tone 1000 300", "hourglass off" ...
+    // What happened, in order: "begin" and "end" around a setting operation, "busy on"
+    // when the lamp starts blinking, "window on" when the window stays enabled with it,
+    // "message Scan COM : #3", "baud 7", "lamp yellow", "tone 1000 300",
+    // "hourglass off" ...
     QStringList events;
     QStringList messages;
     QList<int> baudSelections;
@@ -75,6 +64,11 @@ public:
     int toneSleepMs = 0;
 
 private:
+    void setCaption(const QString &text);
+    void enableOtherWork(bool enabled);
+    void setHourglass(bool on);
+
+    QString m_idleCaption;
     const SharedState &m_state;
     const MessageTable &m_messages;
 };

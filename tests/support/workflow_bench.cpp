@@ -4,8 +4,10 @@
 
 WorkflowBench::WorkflowBench()
     : settings(ports.configFolder() + QStringLiteral("/VANTREL/Morvale.reg")),
-      window(state, messages), port(ports.portMap(), LinkServices::system()),
-      exchange(port), context{window, state, port, exchange, settings}
+      window(state, messages),
+      workflows(state, messages, settings, ports.portMap(), LinkServices::system(),
+                [this](int hz, int ms) { window.beep(hz, ms); }),
+      port(workflows.port()), exchange(workflows.exchange()), context(workflows.contextFor(window))
 {
     settings.LoadSettings(state);
 }

@@ -6,6 +6,7 @@
 #include "simulated_ports.h"
 #include "stored_settings.h"
 #include "workflow_context.h"
+#include "workflows.h"
 
 // Everything a workflow needs, on simulated ports in a private configuration folder:
 // the state as loaded from the stored settings there, a recording window, the link.
@@ -30,7 +31,9 @@ public:
     SharedState state;
     StoredSettings settings;
     RecordingWindow window;
-    PortAccess port;
-    CommandExchange exchange;
+    // The tone sounds in the window's events.
+    Workflows workflows;
+    PortAccess &port;
+    CommandExchange &exchange;
     WorkflowContext context;
 };
