@@ -5,10 +5,24 @@ namespace {
 // The module's baud codes: 0 to 9, then A and B.
 constexpr int BaudCodeCount = 12;
 
-QByteArray field(const QByteArray &reply, int firstPosition, int length)
+// Where a reply's fields are: 1-based position counted from its line feed, and length.
+struct Field
+{
+    int first;
+    int length;
+};
+
+constexpr Field IdField{3, 2};
+// The serial number of "B00B", the version of "B00V".
+constexpr Field TextField{6, 8};
+constexpr Field ModeField{6, 1};
+// The polarity flags of "B00A", the input states of "B00F".
+constexpr Field FlagsField{6, 4};
+
+QByteArray read(const QByteArray &reply, Field field)
 {
     // QByteArray::mid() stops at the end of the reply.
-    return reply.mid(firstPosition - 1, length);
+    return reply.mid(field.first - 1, field.length);
 }
 
 QByteArray flagText(const FourFlags &flags)
@@ -49,32 +63,32 @@ QByteArray SetOutputsCommand(const FourFlags &on)
 
 QByteArray ReplyModuleId(const QByteArray &reply)
 {
-    return field(reply, 3, 2);
+    return read(reply, IdField);
 }
 
 QByteArray ReplySerialNo(const QByteArray &reply)
 {
-    return field(reply, 6, 8);
+    return read(reply, TextField);
 }
 
 QByteArray ReplyVersion(const QByteArray &reply)
 {
-    return field(reply, 6, 8);
+    return read(reply, TextField);
 }
 
 QByteArray ReplyModeFlag(const QByteArray &reply)
 {
-    return field(reply, 6, 1);
+    return read(reply, ModeField);
 }
 
 QByteArray ReplyPolarityFlags(const QByteArray &reply)
 {
-    return field(reply, 6, 4);
+    return read(reply, FlagsField);
 }
 
 QByteArray ReplyInputStates(const QByteArray &reply)
 {
-    return field(reply, 6, 4);
+    return read(reply, FlagsField);
 }
 
 bool IsHoldMode(const QByteArray &modeFlag)
