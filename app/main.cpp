@@ -4,6 +4,7 @@
 #include "config_folder.h"
 #include "frm_module.h"
 #include "link_services.h"
+#include "information_options.h"
 #include "message_table.h"
 #include "pictures.h"
 #include "port_map.h"
@@ -14,9 +15,14 @@
 #include "workflows.h"
 
 #include <exception>
+#include <optional>
 
 int main(int argc, char *argv[])
 {
+    // Answered before the window system is needed, so that they work without a display.
+    if (const std::optional<int> status = AnswerInformationOptions(argc, argv))
+        return *status;
+
     // Before anything else: the message table, and the state with empty texts.
     const MessageTable messages;
     SharedState state;

@@ -1,5 +1,7 @@
 #include "message_table.h"
 
+#include "program_version.h"
+
 using namespace Qt::StringLiterals;
 
 MessageTable::MessageTable()
@@ -7,9 +9,9 @@ MessageTable::MessageTable()
           {u"VANTREL Technology Corp.   "_s + MakersWebAddress,
            u"VANTREL股份有限公司   "_s + MakersWebAddress,
            u"VANTREL股份有限公司   "_s + MakersWebAddress},
-          {u"VANTREL TX4040 Module Config V3.20-01"_s,
-           u"VANTREL TX4040 输入输出模组设定程式 V3.20-01"_s,
-           u"VANTREL TX4040 輸入輸出模組設定程式 V3.20-01"_s},
+          {u"VANTREL TX4040 Module Config V"_s + QLatin1String(ProgramVersion),
+           u"VANTREL TX4040 输入输出模组设定程式 V"_s + QLatin1String(ProgramVersion),
+           u"VANTREL TX4040 輸入輸出模組設定程式 V"_s + QLatin1String(ProgramVersion)},
           {u"Start Scan Module!"_s, u"请先扫描模组!"_s, u"請先掃描模組!"_s},
           {u"Cancel Process Module(Space Key)"_s, u"取消连线(空白键)"_s, u"取消連線(空白鍵)"_s},
           {u"ID"_s, u"编号"_s, u"編號"_s},

@@ -1,5 +1,6 @@
 // The real program in a real window, on a private X server.
 
+#include "message_table.h"
 #include "simulated_ports.h"
 #include "stored_settings.h"
 #include "xvfb_display.h"
@@ -93,6 +94,7 @@ private slots:
     void windowTitle_data();
     void windowTitle();
     void scanModeAndLiveIo();
+    void versionWithoutADisplay();
 };
 
 void ProgramTest::windowTitle_data()
@@ -193,6 +195,22 @@ void ProgramTest::scanModeAndLiveIo()
     ::kill(program.processId(), SIGTERM);
     QVERIFY(program.waitForFinished(5000));
     QCOMPARE(program.exitCode(), 0);
+}
+
+void ProgramTest::versionWithoutADisplay()
+{
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    program.setProcessEnvironment(environment);
+    program.start(programPath(), {QStringLiteral("--version")});
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitCode(), 0);
+    // The version the caption shows.
+    const QString caption = MessageTable().text(MessageRow::Caption, 0);
+    QCOMPARE(QString::fromLatin1(program.readAllStandardOutput()),
+             QStringLiteral("tx4040-config ") + caption.section(QStringLiteral(" V"), -1) + u'\n');
 }
 
 QTEST_GUILESS_MAIN(ProgramTest)

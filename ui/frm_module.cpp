@@ -70,7 +70,8 @@ TfrmModule::TfrmModule(SharedState &state, const MessageTable &messages,
     m_scale = (screen() ? screen()->logicalDotsPerInchX() : 96.0) / 96.0;
     setFixedSize(scaled(560), scaled(425));
     setFont(WindowFont(scaled(16), true));
-    setWindowTitle(QStringLiteral("VANTREL TX4040 Module Config V3.20-01"));
+    // The English caption until the window is shown in its language.
+    setWindowTitle(m_messages.text(MessageRow::Caption, 0));
     setWindowIcon(QIcon(LoadPicture(Picture::WindowIcon)));
     if (screen())
         move(screen()->availableGeometry().center() - rect().center());
