@@ -1,11 +1,14 @@
 #pragma once
 
+#include "unique_fd.h"
+
 #include <QObject>
 
 class QSocketNotifier;
 
 // Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the window's thread, so that a
-// close from outside goes the same way as any other close of the window.
+// close from outside goes the same way as any other close of the window. One object at
+// a time: it owns the wake-up sockets and puts the default handling back when it goes.
 class TerminationSignals : public QObject
 {
     Q_OBJECT
@@ -18,5 +21,8 @@ signals:
     void terminationRequested();
 
 private:
+    // A signal writes a byte into one end; the notifier wakes the event loop on the other.
+    UniqueFd m_wakeWrite;
+    UniqueFd m_wakeRead;
     QSocketNotifier *m_notifier = nullptr;
 };

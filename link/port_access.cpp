@@ -2,6 +2,7 @@
 
 #include "line_drain.h"
 #include "mode_string.h"
+#include "unique_fd.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -50,16 +51,15 @@ bool PortAccess::OpenPort(int portNumber, const QString &modeString)
     // QSerialPort applies its own line settings as it opens and cannot report the
     // ones it found, so read them first through a descriptor of our own: they are
     // what a refused mode string leaves the port at.
-    const int probe =
-        ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (probe < 0) {
+    UniqueFd probe(
+        ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!probe.isValid()) {
         qCInfo(lcLink, "COM%d (%s): %s", portNumber, qPrintable(device), std::strerror(errno));
         return false;
     }
     auto found = std::make_unique<termios>();
-    if (!::isatty(probe) || ::tcgetattr(probe, found.get()) != 0) {
+    if (!::isatty(probe.get()) || ::tcgetattr(probe.get(), found.get()) != 0) {
         qCInfo(lcLink, "COM%d (%s): not a terminal", portNumber, qPrintable(device));
-        ::close(probe);
         return false;
     }
 
@@ -67,7 +67,7 @@ bool PortAccess::OpenPort(int portNumber, const QString &modeString)
     port->setPortName(device);
     const bool opened = port->open(QIODevice::ReadWrite);
     // Closed only now, while the port is held, so that this close never hangs up the line.
-    ::close(probe);
+    probe.reset();
     if (!opened) {
         qCInfo(lcLink, "COM%d (%s): %s", portNumber, qPrintable(device),
                qPrintable(port->errorString()));

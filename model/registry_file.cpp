@@ -1,5 +1,7 @@
 #include "registry_file.h"
 
+#include "unique_fd.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -23,11 +25,9 @@ QString storedPath(const QString &filePath)
 void syncFolder(const QString &filePath)
 {
     const QByteArray folder = QFile::encodeName(QFileInfo(filePath).absolutePath());
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    const UniqueFd fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.isValid())
+        ::fsync(fd.get());
 }
 
 // Gives the new file the owner of the one it replaces, so that a save run by root

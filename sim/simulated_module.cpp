@@ -93,26 +93,26 @@ bool SimulatedModule::start(QString *error)
         return false;
     };
 
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+    m_master.reset(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!m_master.isValid() || ::grantpt(m_master.get()) != 0 || ::unlockpt(m_master.get()) != 0)
         return fail(QStringLiteral("cannot create a pseudo-terminal"));
-    m_devicePath = QString::fromLocal8Bit(::ptsname(m_master));
+    m_devicePath = QString::fromLocal8Bit(::ptsname(m_master.get()));
 
     // Held open and never read: it keeps the pty alive while no program has the port.
-    m_slave = ::open(::ptsname(m_master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_slave < 0)
+    m_slave.reset(::open(::ptsname(m_master.get()), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!m_slave.isValid())
         return fail(QStringLiteral("cannot open %1").arg(m_devicePath));
     termios raw{};
-    ::tcgetattr(m_slave, &raw);
+    ::tcgetattr(m_slave.get(), &raw);
     ::cfmakeraw(&raw);
     raw.c_cflag |= CLOCAL | CREAD;
     ::cfsetspeed(&raw, B9600);
-    ::tcsetattr(m_slave, TCSANOW, &raw);
+    ::tcsetattr(m_slave.get(), TCSANOW, &raw);
 
     struct stat st
     {
     };
-    ::fstat(m_slave, &st);
+    ::fstat(m_slave.get(), &st);
     m_device = st.st_rdev;
     if (!ptyline::createReport(m_device))
         return fail(QStringLiteral("cannot create %1")
@@ -141,8 +141,8 @@ bool SimulatedModule::start(QString *error)
             return fail(QStringLiteral("cannot write %1").arg(m_config.tracePath));
     }
 
-    m_wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (m_wake < 0)
+    m_wake.reset(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+    if (!m_wake.isValid())
         return fail(QStringLiteral("cannot create an eventfd"));
     m_stopping = false;
     m_thread = std::thread([this] { run(); });
@@ -154,14 +154,11 @@ void SimulatedModule::stop()
     if (m_thread.joinable()) {
         m_stopping = true;
         const quint64 one = 1;
-        [[maybe_unused]] const auto written = ::write(m_wake, &one, sizeof one);
+        [[maybe_unused]] const auto written = ::write(m_wake.get(), &one, sizeof one);
         m_thread.join();
     }
     closeDevice();
-    if (m_wake >= 0) {
-        ::close(m_wake);
-        m_wake = -1;
-    }
+    m_wake.reset();
     m_traceFile.close();
 }
 
@@ -176,11 +173,8 @@ void SimulatedModule::closeDevice()
     if (m_device != 0)
         ptyline::removeReport(m_device);
     m_device = 0;
-    if (m_slave >= 0)
-        ::close(m_slave);
-    if (m_master >= 0)
-        ::close(m_master);
-    m_slave = m_master = -1;
+    m_slave.reset();
+    m_master.reset();
 }
 
 ModuleState SimulatedModule::state() const
@@ -211,7 +205,7 @@ void SimulatedModule::setContactSchedule(const QList<QByteArray> &patterns, int 
         m_scheduleStartNs = monotonicNs();
     }
     const quint64 one = 1;
-    [[maybe_unused]] const auto written = ::write(m_wake, &one, sizeof one);
+    [[maybe_unused]] const auto written = ::write(m_wake.get(), &one, sizeof one);
 }
 
 void SimulatedModule::addFault(const Fault &fault)
@@ -231,8 +225,8 @@ void SimulatedModule::hangUp()
 {
     m_hangUpRequested = true;
     const quint64 one = 1;
-    if (m_wake >= 0) {
-        [[maybe_unused]] const auto written = ::write(m_wake, &one, sizeof one);
+    if (m_wake.isValid()) {
+        [[maybe_unused]] const auto written = ::write(m_wake.get(), &one, sizeof one);
     }
 }
 
@@ -269,10 +263,10 @@ SimLineSetting SimulatedModule::ownSetting() const
 
 SimLineSetting SimulatedModule::programSetting() const
 {
-    if (m_master < 0)
+    if (!m_master.isValid())
         return {};
     termios kernel{};
-    ::tcgetattr(m_master, &kernel);
+    ::tcgetattr(m_master.get(), &kernel);
     const int baud = baudOf(::cfgetospeed(&kernel));
     // The pty keeps the rate; parity and character size come from the report, unless
     // the report is stale (the rate was changed without it).
@@ -304,7 +298,7 @@ void SimulatedModule::run()
             std::lock_guard lock(m_mutex);
             deadline = nextDeadlineNs();
         }
-        pollfd fds[2] = {{m_wake, POLLIN, 0}, {m_master, POLLIN, 0}};
+        pollfd fds[2] = {{m_wake.get(), POLLIN, 0}, {m_master.get(), POLLIN, 0}};
         timespec timeout{};
         timespec *timeoutPtr = nullptr;
         if (deadline >= 0) {
@@ -316,10 +310,10 @@ void SimulatedModule::run()
             timeout = {time_t(wait / 1'000'000'000), long(wait % 1'000'000'000)};
             timeoutPtr = &timeout;
         }
-        ::ppoll(fds, m_master >= 0 ? 2 : 1, timeoutPtr, nullptr);
+        ::ppoll(fds, m_master.isValid() ? 2 : 1, timeoutPtr, nullptr);
         if (fds[0].revents & POLLIN) {
             quint64 count = 0;
-            [[maybe_unused]] const auto n = ::read(m_wake, &count, sizeof count);
+            [[maybe_unused]] const auto n = ::read(m_wake.get(), &count, sizeof count);
         }
 
         std::lock_guard lock(m_mutex);
@@ -363,7 +357,7 @@ qint64 SimulatedModule::nextDeadlineNs() const
 void SimulatedModule::receive(qint64 nowNs)
 {
     char buffer[512];
-    const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+    const ssize_t n = ::read(m_master.get(), buffer, sizeof buffer);
     if (n <= 0)
         return;
     // The program's bytes cross the wire at the rate it set: each one has arrived
@@ -499,7 +493,7 @@ void SimulatedModule::transmitDue(qint64 nowNs)
         const OutByte out = m_output.front();
         m_output.pop_front();
         // A full pty (nobody reading) drops the byte, as a line would with no listener.
-        [[maybe_unused]] const auto written = ::write(m_master, &out.byte, 1);
+        [[maybe_unused]] const auto written = ::write(m_master.get(), &out.byte, 1);
         m_sending.append(out.byte);
         if (out.endsFrame) {
             record(QStringLiteral("tx"), ownSetting(), m_sending);
@@ -521,7 +515,7 @@ void SimulatedModule::transmitDue(qint64 nowNs)
                 break;
             }
             const char byte = m_sending.isEmpty() ? '\n' : 'x';
-            [[maybe_unused]] const auto written = ::write(m_master, &byte, 1);
+            [[maybe_unused]] const auto written = ::write(m_master.get(), &byte, 1);
             if (m_sending.size() < 64)
                 m_sending.append(byte);
             m_babbleNextNs += characterNs;

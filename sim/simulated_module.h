@@ -4,6 +4,7 @@
 #include "line_setting.h"
 #include "module_behaviour.h"
 #include "trace_entry.h"
+#include "unique_fd.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -102,9 +103,9 @@ private:
     QString m_devicePath;
     QString m_linkPath;
     bool m_linked = false;
-    int m_master = -1;
-    int m_slave = -1;
-    int m_wake = -1;
+    UniqueFd m_master;
+    UniqueFd m_slave;
+    UniqueFd m_wake;
     dev_t m_device = 0;
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
