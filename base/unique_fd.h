@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <utility>
-
 // Owns a file descriptor of the system: closes it when it goes, unless released.
 class UniqueFd
 {
@@ -23,7 +21,12 @@ public:
 
     int get() const { return m_fd; }
     bool isValid() const { return m_fd >= 0; }
-    int release() { return std::exchange(m_fd, -1); }
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     void reset(int fd = -1)
     {
         if (m_fd >= 0)

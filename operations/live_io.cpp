@@ -59,14 +59,14 @@ void ProcessModule(WorkflowContext &c)
         return;
     }
     // The lamp blinks while the operator can still click.
-    work.change(Activity::Live);
+    work.switchTo(Activity::Live);
     runCycles(c);
     // The operator's stop counts even when it came during an exchange that failed.
-    work.show(c.state.ProcessRunning ? Outcome::Failure : Outcome::Stopped);
+    work.showOutcome(c.state.ProcessRunning ? Outcome::Failure : Outcome::Stopped);
     c.window.showInputs({});
     // No command for this: the module keeps the outputs it was last given.
     c.window.setOutputs({});
-    work.end();
+    work.backToIdle();
 }
 
 void AllOutputs(WorkflowContext &c)

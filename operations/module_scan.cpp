@@ -143,7 +143,7 @@ void ScanModule(WorkflowContext &c)
     ModuleWindow &w = c.window;
     Work work(c, Activity::Waiting);
     w.processMessages();
-    work.change(Activity::Busy);
+    work.switchTo(Activity::Busy);
     w.showMessage(c.text(MessageRow::ScanModule) + QStringLiteral(" ...."));
     w.showIdentity(IdentityPanel::SerialNo, c.text(MessageRow::SerialNo) + QStringLiteral(" : ________"));
     w.showIdentity(IdentityPanel::Version, c.text(MessageRow::Version) + QStringLiteral(" : __.__-__"));

@@ -58,10 +58,10 @@ Work::Work(WorkflowContext &context, Activity activity) : m_context(context), m_
 
 Work::~Work()
 {
-    end();
+    backToIdle();
 }
 
-void Work::change(Activity activity)
+void Work::switchTo(Activity activity)
 {
     if (activity == m_activity)
         return;
@@ -71,8 +71,8 @@ void Work::change(Activity activity)
 
 void Work::finish(Outcome outcome, const QString &message)
 {
-    show(outcome, message);
-    end();
+    showOutcome(outcome, message);
+    backToIdle();
 }
 
 void Work::finish(Outcome outcome, int messageRow)
@@ -80,13 +80,13 @@ void Work::finish(Outcome outcome, int messageRow)
     finish(outcome, m_context.text(messageRow));
 }
 
-void Work::show(Outcome outcome, const QString &message)
+void Work::showOutcome(Outcome outcome, const QString &message)
 {
-    change(settled(m_activity));
+    switchTo(settled(m_activity));
     ShowOutcome(m_context, outcome, message);
 }
 
-void Work::end()
+void Work::backToIdle()
 {
-    change(Activity::Idle);
+    switchTo(Activity::Idle);
 }

@@ -26,7 +26,7 @@ public:
     Work(const Work &) = delete;
     Work &operator=(const Work &) = delete;
 
-    void change(Activity activity);
+    void switchTo(Activity activity);
 
     // The ending: the lamp stops blinking, then the outcome's lamp, the message (none
     // when empty), the outcome's 300 ms tone, and only then the window back to idle.
@@ -34,8 +34,8 @@ public:
     void finish(Outcome outcome, int messageRow);
 
     // The ending in two steps, for work that clears more of the window in between.
-    void show(Outcome outcome, const QString &message = {});
-    void end();
+    void showOutcome(Outcome outcome, const QString &message = {});
+    void backToIdle();
 
 private:
     WorkflowContext &m_context;
