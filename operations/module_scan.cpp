@@ -2,8 +2,8 @@
 
 #include "baud_rate_modes.h"
 #include "message_table.h"
-#include "work.h"
 #include "stored_place.h"
+#include "work.h"
 
 #include <QLoggingCategory>
 
@@ -145,8 +145,10 @@ void ScanModule(WorkflowContext &c)
     w.processMessages();
     work.switchTo(Activity::Busy);
     w.showMessage(c.text(MessageRow::ScanModule) + QStringLiteral(" ...."));
-    w.showIdentity(IdentityPanel::SerialNo, c.text(MessageRow::SerialNo) + QStringLiteral(" : ________"));
-    w.showIdentity(IdentityPanel::Version, c.text(MessageRow::Version) + QStringLiteral(" : __.__-__"));
+    w.showIdentity(IdentityPanel::SerialNo,
+                   c.text(MessageRow::SerialNo) + QStringLiteral(" : ________"));
+    w.showIdentity(IdentityPanel::Version,
+                   c.text(MessageRow::Version) + QStringLiteral(" : __.__-__"));
     w.showIdentity(IdentityPanel::ModuleId, QStringLiteral("__"));
     w.processMessages();
     c.state.ModuleFound = false;

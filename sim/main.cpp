@@ -76,9 +76,10 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Simulated VANTREL TX4040 module"));
     parser.addHelpOption();
-    const QCommandLineOption port({QStringLiteral("p"), QStringLiteral("port")},
-                                  QStringLiteral("COM port number to appear as (from 1; the scan searches 1-16)."),
-                                  QStringLiteral("n"), QStringLiteral("1"));
+    const QCommandLineOption port(
+        {QStringLiteral("p"), QStringLiteral("port")},
+        QStringLiteral("COM port number to appear as (from 1; the scan searches 1-16)."),
+        QStringLiteral("n"), QStringLiteral("1"));
     const QCommandLineOption setting(
         {QStringLiteral("s"), QStringLiteral("setting")},
         QStringLiteral("Line setting: index 0-11 or a mode string such as 19200,e,8,1."),

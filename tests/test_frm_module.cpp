@@ -46,14 +46,12 @@ class WindowUnderTest
 public:
     explicit WindowUnderTest(const QString &languageFlag = {})
         : settings(folder.path() + QStringLiteral("/VANTREL/Morvale.reg")),
-          workflows(state, messages, settings,
-                    PortMap(folder.path() + QStringLiteral("/VANTREL/ports")),
-                    LinkServices::system(),
-                    [this](int hz, int ms) {
-                        tones.append({hz, ms, lamp()->brushColor(), label("pnMsg")->text(),
-                                      window->isEnabled(),
-                                      QApplication::overrideCursor() != nullptr});
-                    })
+          workflows(
+              state, messages, settings, PortMap(folder.path() + QStringLiteral("/VANTREL/ports")),
+              LinkServices::system(), [this](int hz, int ms) {
+                  tones.append({hz, ms, lamp()->brushColor(), label("pnMsg")->text(),
+                                window->isEnabled(), QApplication::overrideCursor() != nullptr});
+              })
     {
         if (!languageFlag.isNull()) {
             SharedState stored;
@@ -63,10 +61,7 @@ public:
         create();
     }
 
-    void create()
-    {
-        window = std::make_unique<TfrmModule>(state, messages, settings, workflows);
-    }
+    void create() { window = std::make_unique<TfrmModule>(state, messages, settings, workflows); }
 
     // What a workflow works with on this window.
     WorkflowContext context() { return workflows.contextFor(*window); }

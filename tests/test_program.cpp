@@ -41,8 +41,9 @@ void startProgram(QProcess &program, const XvfbDisplay &x, const QString &config
 QString waitForWindow(const XvfbDisplay &x)
 {
     return x
-        .run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--sync"),
-                                         QStringLiteral("--name"), QStringLiteral("^VANTREL TX4040")})
+        .run(QStringLiteral("xdotool"),
+             {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"),
+              QStringLiteral("^VANTREL TX4040")})
         .section(u'\n', 0, 0);
 }
 
@@ -163,7 +164,8 @@ void ProgramTest::scanModeAndLiveIo()
     QTRY_COMPARE_WITH_TIMEOUT(colourAt(CommunicationLamp), Yellow, 15000);
     QVERIFY(module.heardCommands().contains("B00A"));
     SharedState stored;
-    StoredSettings(ports.configFolder() + QStringLiteral("/VANTREL/Morvale.reg")).LoadSettings(stored);
+    StoredSettings(ports.configFolder() + QStringLiteral("/VANTREL/Morvale.reg"))
+        .LoadSettings(stored);
     QCOMPARE(stored.ScanCommNo, 5);
     QCOMPARE(stored.ScanBaudRate, QStringLiteral("19200,e,8,1"));
 
