@@ -118,6 +118,12 @@ bool SimulatedModule::start(QString *error)
         return fail(QStringLiteral("cannot create %1")
                         .arg(QString::fromStdString(ptyline::reportPath(m_device))));
 
+    // The folders made here go again when they are left empty: an empty ports folder
+    // would hide every real adapter from the program.
+    m_createdFolders.clear();
+    for (QDir folder(m_config.portsFolder); !folder.exists() && !folder.isRoot();
+         folder.setPath(QFileInfo(folder.absolutePath()).path()))
+        m_createdFolders.append(folder.absolutePath());
     if (!QDir().mkpath(m_config.portsFolder))
         return fail(QStringLiteral("cannot create %1").arg(m_config.portsFolder));
     m_linkPath = m_config.portsFolder + QStringLiteral("/COM%1").arg(m_config.portNumber);
@@ -170,6 +176,10 @@ void SimulatedModule::closeDevice()
         LinkOwner::forget(m_linkPath);
     }
     m_linked = false;
+    // Deepest first; a folder that holds anything else, another module's link say, stays.
+    for (const QString &folder : std::as_const(m_createdFolders))
+        QDir().rmdir(folder);
+    m_createdFolders.clear();
     if (m_device != 0)
         ptyline::removeReport(m_device);
     m_device = 0;

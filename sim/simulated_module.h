@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <deque>
@@ -103,6 +104,8 @@ private:
     QString m_devicePath;
     QString m_linkPath;
     bool m_linked = false;
+    // The folders that start() made for the link, deepest first.
+    QStringList m_createdFolders;
     UniqueFd m_master;
     UniqueFd m_slave;
     UniqueFd m_wake;

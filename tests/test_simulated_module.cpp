@@ -7,6 +7,7 @@
 #include "module_behaviour.h"
 #include "simulated_ports.h"
 
+#include <QDirIterator>
 #include <QProcess>
 #include <QTest>
 
@@ -38,6 +39,8 @@ private slots:
     void programRunsUntilSignalled();
     void programEndsWhenTheDeviceVanishes();
     void linkOfAKilledProgramIsTakenOver();
+    void foldersItMadeGoWhenEmpty_data();
+    void foldersItMadeGoWhenEmpty();
     void badOptionValues_data();
     void badOptionValues();
 };
@@ -332,6 +335,38 @@ void SimulatedModuleTest::linkOfAKilledProgramIsTakenOver()
     QCOMPARE(QFileInfo(userLink).symLinkTarget(), successor.devicePath());
 }
 
+void SimulatedModuleTest::foldersItMadeGoWhenEmpty_data()
+{
+    QTest::addColumn<QString>("before"); // what the configuration folder held
+    QTest::addColumn<QStringList>("after");
+    QTest::newRow("nothing") << QString() << QStringList{};
+    QTest::newRow("the settings") << "VANTREL/Morvale.reg" << QStringList{"VANTREL"};
+    QTest::newRow("another port's link")
+        << "VANTREL/ports/COM2" << QStringList{"VANTREL", "VANTREL/ports"};
+}
+
+void SimulatedModuleTest::foldersItMadeGoWhenEmpty()
+{
+    QFETCH(QString, before);
+    QFETCH(QStringList, after);
+    QTemporaryDir config;
+    if (!before.isEmpty()) {
+        QDir(config.path()).mkpath(QFileInfo(before).path());
+        QFile file(config.filePath(before));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    SimulatedModule module(SimConfig{config.filePath("VANTREL/ports"), 6, {}, false, {}});
+    QVERIFY(module.start());
+    QVERIFY(QFileInfo(module.linkPath()).isSymLink());
+    module.stop();
+    QStringList folders;
+    QDirIterator it(config.path(), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        folders << QDir(config.path()).relativeFilePath(it.next());
+    folders.sort();
+    QCOMPARE(folders, after);
+}
+
 void SimulatedModuleTest::badOptionValues_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -356,7 +391,9 @@ void SimulatedModuleTest::badOptionValues()
     QVERIFY(sim.waitForFinished(5000));
     QCOMPARE(sim.exitCode(), 2);
     QVERIFY(QString::fromLocal8Bit(sim.readAllStandardError()).contains(named));
-    QVERIFY(!QFileInfo::exists(ports.portsFolder()));
+    // No link: it stopped before making anything.
+    QVERIFY(
+        QDir(ports.portsFolder()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
 QTEST_GUILESS_MAIN(SimulatedModuleTest)

@@ -2,6 +2,7 @@
 
 #include "pty_line.h"
 
+#include <QDir>
 #include <QTest>
 
 SimulatedPorts::SimulatedPorts() : m_previousConfigHome(qgetenv("XDG_CONFIG_HOME"))
@@ -11,6 +12,9 @@ SimulatedPorts::SimulatedPorts() : m_previousConfigHome(qgetenv("XDG_CONFIG_HOME
     if (!tx4040_ptyline_interposed())
         qFatal("the pty line library is not in front of libc's tcsetattr()");
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    // Made here, so that it stays while modules come and go: without it the program
+    // would look at the machine's own serial ports.
+    QDir().mkpath(portsFolder());
 }
 
 SimulatedPorts::~SimulatedPorts()
