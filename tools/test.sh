@@ -16,6 +16,6 @@ fi
 
 cmake -S . -B "$build" "${options[@]}"
 cmake --build "$build" -j"$(nproc)"
-# The tests that measure time hold a lock (tests/CMakeLists.txt), so they still run one
-# at a time; the others run beside them.
+# The tests that measure time run alone (RUN_SERIAL in tests/CMakeLists.txt); the
+# others run side by side.
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
