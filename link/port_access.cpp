@@ -2,6 +2,7 @@
 
 #include "line_drain.h"
 #include "mode_string.h"
+#include "port_diagnosis.h"
 #include "unique_fd.h"
 
 #include <QDeadlineTimer>
@@ -41,43 +42,56 @@ bool PortAccess::OpenPort(int portNumber, const QString &modeString)
 {
     if (IsOpen())
         ClosePort();
+    m_lastOpenFailure.clear();
+    m_lastOpenFoundNothing = false;
 
     const QString device = m_map.devicePath(portNumber);
-    if (device.isEmpty()) {
-        qCInfo(lcLink, "COM%d: no serial device by that number", portNumber);
-        return false;
-    }
+    if (device.isEmpty())
+        return openFailed(portNumber, device, QStringLiteral("no serial device by that number"));
 
     // QSerialPort applies its own line settings as it opens and cannot report the
     // ones it found, so read them first through a descriptor of our own: they are
     // what a refused mode string leaves the port at.
     UniqueFd probe(
         ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!probe.isValid()) {
-        qCInfo(lcLink, "COM%d (%s): %s", portNumber, qPrintable(device), std::strerror(errno));
-        return false;
-    }
+    if (!probe.isValid())
+        return openFailed(portNumber, device, QString::fromLocal8Bit(std::strerror(errno)));
     auto found = std::make_unique<termios>();
-    if (!::isatty(probe.get()) || ::tcgetattr(probe.get(), found.get()) != 0) {
-        qCInfo(lcLink, "COM%d (%s): not a terminal", portNumber, qPrintable(device));
-        return false;
-    }
+    if (!::isatty(probe.get()) || ::tcgetattr(probe.get(), found.get()) != 0)
+        return openFailed(portNumber, device, QStringLiteral("not a terminal"));
 
     auto port = std::make_unique<QSerialPort>();
     port->setPortName(device);
     const bool opened = port->open(QIODevice::ReadWrite);
     // Closed only now, while the port is held, so that this close never hangs up the line.
     probe.reset();
-    if (!opened) {
-        qCInfo(lcLink, "COM%d (%s): %s", portNumber, qPrintable(device),
-               qPrintable(port->errorString()));
-        return false;
-    }
+    if (!opened)
+        return openFailed(portNumber, device, port->errorString());
 
     m_port = std::move(port);
     m_foundSettings = std::move(found);
     applyModeString(modeString);
     return true;
+}
+
+bool PortAccess::openFailed(int portNumber, const QString &device, const QString &reason)
+{
+    const PortDiagnosis diagnosis = DiagnosePort(m_map, portNumber);
+    const bool explained = diagnosis.state != PortDiagnosis::State::Ok &&
+                           diagnosis.state != PortDiagnosis::State::Missing;
+    const QString where = device.isEmpty() ? diagnosis.device : device;
+    m_lastOpenFailure =
+        (where.isEmpty() ? QStringLiteral("COM%1: ").arg(portNumber)
+                         : QStringLiteral("COM%1 (%2): ").arg(portNumber).arg(where)) +
+        (explained ? diagnosis.text() : reason);
+    // A number that names nothing is the search's daily bread; anything else the user
+    // should hear of.
+    m_lastOpenFoundNothing = diagnosis.state == PortDiagnosis::State::Missing;
+    if (m_lastOpenFoundNothing)
+        qCInfo(lcLink, "%s", qPrintable(m_lastOpenFailure));
+    else
+        qCWarning(lcLink, "%s", qPrintable(m_lastOpenFailure));
+    return false;
 }
 
 void PortAccess::applyModeString(const QString &modeString)

@@ -33,6 +33,12 @@ public:
     // True when the port could be opened. A mode string the port refuses leaves the
     // port at the line settings it had before, and the open still counts.
     bool OpenPort(int portNumber, const QString &modeString);
+    // Why the last open failed, in words a technician can act on ("COM3 (/dev/ttyUSB0):
+    // permission denied: ..."); empty after an open that succeeded.
+    const QString &LastOpenFailure() const { return m_lastOpenFailure; }
+    // True when the last open failed because the number names nothing at all, which a
+    // search meets at most numbers and need not report.
+    bool LastOpenFoundNothing() const { return m_lastOpenFoundNothing; }
     // Puts the port's own settings back and closes it. Only after a successful open.
     void ClosePort();
     bool IsOpen() const;
@@ -58,12 +64,16 @@ private:
     void applyModeString(const QString &modeString);
     void restoreFoundLineSettings();
     void writeOut(const char *bytes, int count);
+    // Keeps why port n did not open; the diagnosis's reason where it finds one.
+    bool openFailed(int portNumber, const QString &device, const QString &reason);
     bool deviceLost() const;
 
     PortMap m_map;
     LinkServices m_services;
     std::unique_ptr<QSerialPort> m_port;
     std::unique_ptr<termios> m_foundSettings;
+    QString m_lastOpenFailure;
+    bool m_lastOpenFoundNothing = false;
 };
 
 // Keeps a port open for one workflow: closes it on every way out of the scope,

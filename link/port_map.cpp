@@ -1,5 +1,7 @@
 #include "port_map.h"
 
+#include "system_consoles.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
@@ -15,9 +17,14 @@ namespace {
 
 QString systemPortDevice(int portNumber)
 {
+    // A system console is no port of the program's: a probe frame would land on it.
+    const QStringList consoles = SystemConsoleDevices();
     QStringList devices;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        devices.append(info.systemLocation());
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        const QString device = info.systemLocation();
+        if (!consoles.contains(device) && !consoles.contains(QFileInfo(device).canonicalFilePath()))
+            devices.append(device);
+    }
     std::sort(devices.begin(), devices.end(), NaturalLess);
     if (portNumber > devices.size())
         return {}; // past the system's list: nothing to open
@@ -30,6 +37,18 @@ PortMap::PortMap(QString portsFolder) : m_portsFolder(std::move(portsFolder)) {}
 
 QString PortMap::devicePath(int portNumber) const
 {
+    const QString device = mappedPath(portNumber);
+#ifdef Q_OS_WIN
+    return device;
+#else
+    if (device.isEmpty() || !IsTerminalDevice(device))
+        return {};
+    return device;
+#endif
+}
+
+QString PortMap::mappedPath(int portNumber) const
+{
     // Any number from 1: the scan searches 1 to 16, but a remembered place, or a ports
     // folder entry, may name a higher one.
     if (portNumber < 1)
@@ -37,18 +56,18 @@ QString PortMap::devicePath(int portNumber) const
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(portNumber);
 #else
-    QString device;
-    if (QFileInfo(m_portsFolder).isDir()) {
+    if (usesPortsFolder()) {
         // canonicalFilePath() resolves every link and is empty for a dangling one.
-        device =
-            QFileInfo(m_portsFolder + QStringLiteral("/COM%1").arg(portNumber)).canonicalFilePath();
-    } else {
-        device = systemPortDevice(portNumber);
+        return QFileInfo(m_portsFolder + QStringLiteral("/COM%1").arg(portNumber))
+            .canonicalFilePath();
     }
-    if (device.isEmpty() || !IsTerminalDevice(device))
-        return {};
-    return device;
+    return systemPortDevice(portNumber);
 #endif
+}
+
+bool PortMap::usesPortsFolder() const
+{
+    return QFileInfo(m_portsFolder).isDir();
 }
 
 bool IsTerminalDevice(const QString &path)

@@ -15,6 +15,12 @@ public:
     // The device to open for port n, resolved to its real path, or empty when port n
     // names no terminal device (no entry, a dangling link, a regular file ...).
     QString devicePath(int portNumber) const;
+    // What port n names before any check of what it is: the resolved entry of the ports
+    // folder, or the system's n-th port; empty when it names nothing (no entry, a
+    // dangling link, a number past the system's list).
+    QString mappedPath(int portNumber) const;
+    // True when the ports folder decides, false when the system's list does.
+    bool usesPortsFolder() const;
 
     const QString &portsFolder() const { return m_portsFolder; }
 

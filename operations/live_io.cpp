@@ -53,6 +53,7 @@ void ProcessModule(WorkflowContext &c)
     Work work(c, Activity::LiveReady);
     const OpenedPort opened(c.port, c.state.ScanCommNo, c.state.ScanBaudRate);
     if (!opened.isOpen()) {
+        c.window.explain(c.port.LastOpenFailure());
         work.finish(Outcome::Failure, c.text(MessageRow::OpenCom) + QStringLiteral(" : ") +
                                           QString::number(c.state.ScanCommNo) + u' ' +
                                           c.text(MessageRow::Error));

@@ -23,8 +23,15 @@ QString portText(const WorkflowContext &c, int row, int port)
     return c.text(row) + QStringLiteral(" : #") + QString::number(port);
 }
 
+// Why the ports that exist did not open, for the scan's ending to explain.
+void noteFailedOpen(const WorkflowContext &c, QStringList &unopened)
+{
+    if (!c.port.LastOpenFoundNothing() && !unopened.contains(c.port.LastOpenFailure()))
+        unopened.append(c.port.LastOpenFailure());
+}
+
 // Phase 1: the port and setting where the module was last found.
-bool foundAtRememberedPlace(WorkflowContext &c)
+bool foundAtRememberedPlace(WorkflowContext &c, QStringList &unopened)
 {
     if (c.state.ScanCommNo <= 0)
         return false;
@@ -33,6 +40,7 @@ bool foundAtRememberedPlace(WorkflowContext &c)
     if (!opened.isOpen()) {
         qCWarning(lcScan, "the remembered place COM%d cannot be opened; searching COM1 to COM%d",
                   c.state.ScanCommNo, HighestPort);
+        noteFailedOpen(c, unopened);
         return false;
     }
     c.window.showMessage(portText(c, MessageRow::ScanCom, c.state.ScanCommNo));
@@ -51,12 +59,14 @@ enum class Probe
     Answered
 };
 
-Probe probe(WorkflowContext &c, int port, int index)
+Probe probe(WorkflowContext &c, int port, int index, QStringList &unopened)
 {
     c.window.selectBaudRate(index);
     const OpenedPort opened(c.port, port, BaudRateModes().at(index));
-    if (!opened.isOpen())
+    if (!opened.isOpen()) {
+        noteFailedOpen(c, unopened);
         return Probe::NotOpened;
+    }
     c.window.showMessage(portText(c, MessageRow::ScanCom, port));
     for (int i = 0; i < SearchTries && !c.state.StopRequested; ++i) {
         // An answer that comes with a stop is not remembered: the search was given up.
@@ -74,13 +84,13 @@ Probe probe(WorkflowContext &c, int port, int index)
 }
 
 // Phase 2: COM1 to COM16, slowest setting first; a port that does not open is left.
-bool foundBySearch(WorkflowContext &c)
+bool foundBySearch(WorkflowContext &c, QStringList &unopened)
 {
     for (int port = 1; port <= HighestPort && !c.state.StopRequested; ++port) {
         for (int index = 0; index < BaudRateModeCount && !c.state.StopRequested; ++index) {
             const bool locked = c.window.controls().baudRateLocked;
             const Probe result =
-                probe(c, port, locked ? ListIndexOfRememberedSetting(c.state) : index);
+                probe(c, port, locked ? ListIndexOfRememberedSetting(c.state) : index, unopened);
             if (result == Probe::Answered)
                 return true;
             if (result == Probe::NotOpened || locked)
@@ -112,8 +122,10 @@ bool readInformation(WorkflowContext &c)
     c.window.setIdPosition(id.toInt());
 
     const OpenedPort opened(c.port, c.state.ScanCommNo, c.state.ScanBaudRate);
-    if (!opened.isOpen())
+    if (!opened.isOpen()) {
+        c.window.explain(c.port.LastOpenFailure());
         return false;
+    }
     for (int i = 0; i < InformationTries && !c.state.StopRequested; ++i) {
         c.sleepMs(100);
         if (!c.exchange.SendCommand(Command::ReadVersion))
@@ -153,13 +165,15 @@ void ScanModule(WorkflowContext &c)
     w.processMessages();
     c.state.ModuleFound = false;
 
-    const bool answered = foundAtRememberedPlace(c) || foundBySearch(c);
+    QStringList unopened;
+    const bool answered = foundAtRememberedPlace(c, unopened) || foundBySearch(c, unopened);
     const bool informed = answered && readInformation(c);
     // Asked to close: the scan ends at the exchange it was in, with the port closed and
     // without an outcome; the window goes back to idle on the way out.
     if (c.state.StopRequested)
         return;
     if (!answered) {
+        w.explain(unopened.join(u'\n'));
         w.selectBaudRate(DefaultBaudRateIndex);
         work.finish(Outcome::Failure, MessageRow::ModuleNotFind);
     } else if (informed) {

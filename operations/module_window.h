@@ -89,6 +89,9 @@ public:
     virtual void processMessages() = 0;
 
     virtual void showMessage(const QString &message) = 0;
+    // Why the work ended as it did, where the message's own text cannot say it (the
+    // window: the message panel's tooltip); empty takes it away.
+    virtual void explain(const QString &reason) = 0;
     virtual void setLamp(LampColour colour) = 0;
     virtual void showIdentity(IdentityPanel panel, const QString &text) = 0;
     // The input lamps DI1 to DI4: yellow for an input that is on, white for off.

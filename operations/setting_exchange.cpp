@@ -12,8 +12,10 @@ bool ExchangeAfterIdentity(
     const std::function<void()> &onSuccess)
 {
     const OpenedPort opened(c.port, c.state.ScanCommNo, c.state.ScanBaudRate);
-    if (!opened.isOpen())
+    if (!opened.isOpen()) {
+        c.window.explain(c.port.LastOpenFailure());
         return false;
+    }
     for (int i = 0; i < Tries; ++i) {
         c.sleepMs(PauseMs);
         if (!c.identityAnswered())

@@ -53,6 +53,8 @@ void ShowOutcome(const WorkflowContext &c, Outcome outcome, const QString &messa
 
 Work::Work(WorkflowContext &context, Activity activity) : m_context(context), m_activity(activity)
 {
+    // The reason behind the last ending goes with it.
+    m_context.window.explain({});
     m_context.window.setActivity(activity);
 }
 

@@ -217,6 +217,7 @@ void LiveIoTest::portThatDoesNotOpen()
     bench.window.inputLamps = {false, true, false, false};
     ProcessModule(bench.context);
     QCOMPARE(bench.window.message, QStringLiteral("Open COM : 12 Error"));
+    QCOMPARE(bench.window.explanation, QStringLiteral("COM12: no serial device by that number"));
     QCOMPARE(bench.window.lamp, LampColour::Red);
     QVERIFY(bench.window.events.contains("tone 300 300"));
     QVERIFY(!bench.window.events.contains("busy on"));

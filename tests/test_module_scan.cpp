@@ -44,6 +44,7 @@ private slots:
     void findAtTheRememberedPlaceWritesNothing();
     void rememberedPlaceFailsButTheSearchFindsIt();
     void noPortOpens();
+    void notFoundSaysWhichPortsWouldNotOpen();
     void rememberedPlacePastTheSearch_data();
     void rememberedPlacePastTheSearch();
     void wrongLengthIsNoAnswer();
@@ -222,6 +223,24 @@ void ModuleScanTest::noPortOpens()
     ScanModule(bench.context);
     QCOMPARE(bench.window.messages, (QStringList{"Scan Module ....", "Module Not Find"}));
     QCOMPARE(bench.storedState().ScanCommNo, 5);
+}
+
+void ModuleScanTest::notFoundSaysWhichPortsWouldNotOpen()
+{
+    // COM2 names a regular file, COM6 a folder; the other numbers name nothing and
+    // are not worth a word.
+    WorkflowBench bench;
+    const QString folder = bench.ports.portsFolder();
+    QFile file(bench.ports.configFolder() + QStringLiteral("/notes.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(file.fileName(), folder + QStringLiteral("/COM2")));
+    QVERIFY(QFile::link(bench.ports.configFolder(), folder + QStringLiteral("/COM6")));
+    ScanModule(bench.context);
+    QCOMPARE(bench.window.message, QStringLiteral("Module Not Find"));
+    QCOMPARE(
+        bench.window.explanation.split(u'\n'),
+        (QStringList{QStringLiteral("COM2 (%1): not a terminal").arg(file.fileName()),
+                     QStringLiteral("COM6 (%1): not a terminal").arg(bench.ports.configFolder())}));
 }
 
 void ModuleScanTest::rememberedPlacePastTheSearch_data()

@@ -4,6 +4,7 @@
 #include "command_exchange.h"
 #include "command_set.h"
 #include "simulated_ports.h"
+#include "system_consoles.h"
 
 #include <QSerialPort>
 #include <QTest>
@@ -59,6 +60,8 @@ private slots:
     void opensTheLinkedDevice();
     void neverOpensWhatIsNotATerminal_data();
     void neverOpensWhatIsNotATerminal();
+    void consolesAreNoPorts_data();
+    void consolesAreNoPorts();
     void settingsComeBackExactly();
     void secondOpenFails();
     void failedOpenLeavesTheHolderAlone();
@@ -145,6 +148,32 @@ void PortAccessTest::neverOpensWhatIsNotATerminal()
         QVERIFY(copy.open(QIODevice::ReadOnly));
         QCOMPARE(copy.readAll(), content);
     }
+}
+
+void PortAccessTest::consolesAreNoPorts_data()
+{
+    QTest::addColumn<QByteArray>("procConsoles");
+    QTest::addColumn<QByteArray>("active");
+    QTest::addColumn<QStringList>("consoles");
+    QTest::newRow("serial console") << QByteArray("ttyS0                -W- (EC p a)    4:64\n")
+                                    << QByteArray("ttyS0\n") << QStringList{"/dev/ttyS0"};
+    QTest::newRow("virtual and serial")
+        << QByteArray("tty0                 -WU (EC p  )    4:7\nttyS1                -W- (E  p a) "
+                      "   4:65\n")
+        << QByteArray("tty0 ttyS1\n") << QStringList{"/dev/tty0", "/dev/ttyS1"};
+    QTest::newRow("only the active list")
+        << QByteArray() << QByteArray("ttyAMA0\n") << QStringList{"/dev/ttyAMA0"};
+    QTest::newRow("no console") << QByteArray() << QByteArray() << QStringList{};
+    QTest::newRow("a name that is a path")
+        << QByteArray("../sda x\n") << QByteArray("..\n") << QStringList{};
+}
+
+void PortAccessTest::consolesAreNoPorts()
+{
+    QFETCH(QByteArray, procConsoles);
+    QFETCH(QByteArray, active);
+    QFETCH(QStringList, consoles);
+    QCOMPARE(ConsoleDevices(procConsoles, active), consoles);
 }
 
 void PortAccessTest::settingsComeBackExactly()

@@ -46,6 +46,7 @@ public:
     void setActivity(Activity activity) override;
     void processMessages() override;
     void showMessage(const QString &message) override;
+    void explain(const QString &reason) override;
     void setLamp(LampColour colour) override;
     void showIdentity(IdentityPanel panel, const QString &text) override;
     void showInputs(const FourFlags &on) override;

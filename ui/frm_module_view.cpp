@@ -26,6 +26,11 @@ void TfrmModule::showMessage(const QString &message)
     pnMsg->setText(message);
 }
 
+void TfrmModule::explain(const QString &reason)
+{
+    pnMsg->setToolTip(reason);
+}
+
 void TfrmModule::showIdentity(IdentityPanel panel, const QString &text)
 {
     switch (panel) {

@@ -18,6 +18,7 @@ public:
     void setActivity(Activity next) override;
     void processMessages() override;
     void showMessage(const QString &message) override;
+    void explain(const QString &reason) override { explanation = reason; }
     void setLamp(LampColour colour) override;
     void showIdentity(IdentityPanel panel, const QString &text) override;
     void showInputs(const FourFlags &on) override;
@@ -33,6 +34,7 @@ public:
 
     // What the controls show now.
     QString message;
+    QString explanation;
     QString serial = QStringLiteral("S/N : ________");
     QString version = QStringLiteral("VER : __.__-__");
     QString idPanel = QStringLiteral("__");

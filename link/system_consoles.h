@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QByteArray>
+#include <QStringList>
+
+// The devices that serve as system consoles, as /dev paths: every entry of the kernel's
+// console list (/proc/consoles: the name is a line's first word) and of the active
+// console list (/sys/class/tty/console/active: names apart by spaces). A scan must not
+// write probe frames to a console or change its line settings.
+QStringList ConsoleDevices(const QByteArray &procConsoles, const QByteArray &activeConsoles);
+
+// The same, from this machine's files.
+QStringList SystemConsoleDevices();
