@@ -3,6 +3,7 @@
 #include "program_version.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 std::optional<int> AnswerInformationOptions(int argc, char *argv[])
@@ -23,4 +24,16 @@ std::optional<int> AnswerInformationOptions(int argc, char *argv[])
         }
     }
     return std::nullopt;
+}
+
+std::optional<int> RefuseWithoutDisplay()
+{
+    for (const char *variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char *value = std::getenv(variable);
+        if (value && *value)
+            return std::nullopt;
+    }
+    std::fprintf(stderr, "tx4040-config: no display to open the window on (DISPLAY and "
+                         "WAYLAND_DISPLAY are not set)\n");
+    return 1;
 }

@@ -22,6 +22,8 @@ int main(int argc, char *argv[])
     // Answered before the window system is needed, so that they work without a display.
     if (const std::optional<int> status = AnswerInformationOptions(argc, argv))
         return *status;
+    if (const std::optional<int> status = RefuseWithoutDisplay())
+        return *status;
 
     // Before anything else: the message table, and the state with empty texts.
     const MessageTable messages;

@@ -95,7 +95,8 @@ private slots:
     void windowTitle_data();
     void windowTitle();
     void scanModeAndLiveIo();
-    void versionWithoutADisplay();
+    void withoutADisplay_data();
+    void withoutADisplay();
 };
 
 void ProgramTest::windowTitle_data()
@@ -199,20 +200,40 @@ void ProgramTest::scanModeAndLiveIo()
     QCOMPARE(program.exitCode(), 0);
 }
 
-void ProgramTest::versionWithoutADisplay()
+void ProgramTest::withoutADisplay_data()
 {
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    program.setProcessEnvironment(environment);
-    program.start(programPath(), {QStringLiteral("--version")});
-    QVERIFY(program.waitForFinished(10000));
-    QCOMPARE(program.exitCode(), 0);
+    QTest::addColumn<QString>("argument"); // empty: none
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output"); // on standard output, or error with exit 1
     // The version the caption shows.
     const QString caption = MessageTable().text(MessageRow::Caption, 0);
-    QCOMPARE(QString::fromLatin1(program.readAllStandardOutput()),
-             QStringLiteral("tx4040-config ") + caption.section(QStringLiteral(" V"), -1) + u'\n');
+    QTest::newRow("--version") << "--version" << 0
+                               << "tx4040-config " + caption.section(QStringLiteral(" V"), -1) +
+                                      u'\n';
+    QTest::newRow("--help") << "--help" << 0 << "Usage: tx4040-config";
+    QTest::newRow("the window") << QString() << 1 << "tx4040-config: no display";
+}
+
+void ProgramTest::withoutADisplay()
+{
+    QFETCH(QString, argument);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(variable));
+    program.setProcessEnvironment(environment);
+    program.start(programPath(), argument.isEmpty() ? QStringList{} : QStringList{argument});
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), exitCode);
+    const QString said = QString::fromLocal8Bit(exitCode == 0 ? program.readAllStandardOutput()
+                                                              : program.readAllStandardError());
+    if (argument == u"--version")
+        QCOMPARE(said, output);
+    else
+        QVERIFY2(said.startsWith(output) && said.count(u'\n') >= 1, qPrintable(said));
 }
 
 QTEST_GUILESS_MAIN(ProgramTest)
