@@ -5,6 +5,7 @@
 #include "config_folder.h"
 #include "fault_plan.h"
 #include "line_setting.h"
+#include "run_command.h"
 #include "simulated_module.h"
 
 #include <QCommandLineParser>
@@ -76,6 +77,11 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Simulated VANTREL TX4040 module"));
     parser.addHelpOption();
+    parser.addPositionalArgument(
+        QStringLiteral("command"),
+        QStringLiteral("After --: a command to run beside the module, with the pty line library "
+                       "preloaded; the module ends when it ends, with its exit status."),
+        QStringLiteral("[-- COMMAND [ARGS...]]"));
     const QCommandLineOption port(
         {QStringLiteral("p"), QStringLiteral("port")},
         QStringLiteral("COM port number to appear as (from 1; the scan searches 1-16)."),
@@ -119,6 +125,9 @@ int main(int argc, char *argv[])
     parser.addOptions(
         {port, setting, id, serial, version, mode, polarity, inputs, period, silent, trace, fault});
     parser.process(app);
+
+    if (!parser.positionalArguments().isEmpty() && !app.arguments().contains(QStringLiteral("--")))
+        return usageError(QStringLiteral("a command to run goes after --"));
 
     SimConfig config;
     config.portsFolder = PortsFolder();
@@ -188,6 +197,15 @@ int main(int argc, char *argv[])
         module.setContactSchedule(schedule, periodMs);
     }
 
+    // With a command to run, standard output is the command's alone.
+    const QStringList command = parser.positionalArguments();
+    if (!command.isEmpty()) {
+        std::fprintf(stderr, "tx4040-sim: COM%d is %s\n", config.portNumber,
+                     qPrintable(module.devicePath()));
+        const int status = RunCommand(command, stopSignals);
+        module.stop();
+        return status;
+    }
     std::printf("%s\n", qPrintable(module.devicePath()));
     std::fflush(stdout);
 

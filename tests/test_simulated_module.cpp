@@ -39,6 +39,8 @@ private slots:
     void programRunsUntilSignalled();
     void programEndsWhenTheDeviceVanishes();
     void linkOfAKilledProgramIsTakenOver();
+    void commandBesideTheModule_data();
+    void commandBesideTheModule();
     void foldersItMadeGoWhenEmpty_data();
     void foldersItMadeGoWhenEmpty();
     void badOptionValues_data();
@@ -333,6 +335,42 @@ void SimulatedModuleTest::linkOfAKilledProgramIsTakenOver()
     SimulatedModule rival(SimConfig{ports.portsFolder(), 8, {}, false, {}});
     QVERIFY(!rival.start());
     QCOMPARE(QFileInfo(userLink).symLinkTarget(), successor.devicePath());
+}
+
+void SimulatedModuleTest::commandBesideTheModule_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<bool>("terminate"); // SIGTERM to the simulator while it runs
+    QTest::addColumn<int>("exitCode");
+    // The command sees the module's link and the pty line library.
+    QTest::newRow("its own end") << "test -L \"$XDG_CONFIG_HOME/VANTREL/ports/COM4\" && "
+                                    "echo \"$LD_PRELOAD\"; exit 3"
+                                 << false << 3;
+    QTest::newRow("SIGTERM passed on")
+        << "echo \"$LD_PRELOAD\"; exec sleep 30" << true << 128 + SIGTERM;
+}
+
+void SimulatedModuleTest::commandBesideTheModule()
+{
+    QFETCH(QString, script);
+    QFETCH(bool, terminate);
+    QFETCH(int, exitCode);
+    SimulatedPorts ports;
+    QProcess sim;
+    // Under AddressSanitizer the preloaded library brings its runtime into a program
+    // that was built without it.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("verify_asan_link_order=0"));
+    sim.setProcessEnvironment(environment);
+    sim.start(simProgram(), {QStringLiteral("--port"), QStringLiteral("4"), QStringLiteral("--"),
+                             QStringLiteral("sh"), QStringLiteral("-c"), script});
+    QVERIFY(sim.waitForReadyRead(5000));
+    if (terminate)
+        ::kill(sim.processId(), SIGTERM);
+    QVERIFY(sim.waitForFinished(10000));
+    QCOMPARE(sim.exitCode(), exitCode);
+    QVERIFY(sim.readAllStandardOutput().trimmed().endsWith("/libtx4040_ptyline.so"));
+    QVERIFY(!QFileInfo(ports.portsFolder() + QStringLiteral("/COM4")).isSymLink());
 }
 
 void SimulatedModuleTest::foldersItMadeGoWhenEmpty_data()

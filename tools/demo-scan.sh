@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# On the current DISPLAY, with a simulated module running in $XDG_CONFIG_HOME: starts
-# the window, clears the lock box, clicks "Scan Module", waits until the scan has read
-# the module, saves a picture of the window to $1 and closes it.
+# On the current DISPLAY, with a simulated module running in $XDG_CONFIG_HOME (run by
+# `tx4040-sim ... --`, which preloads the pty line library): starts the window, clears
+# the lock box, clicks "Scan Module", waits until the scan has read the module, saves a
+# picture of the window to $1 and closes it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-LD_PRELOAD=$PWD/build/lib/libtx4040_ptyline.so build/bin/tx4040-config &
+build/bin/tx4040-config &
 program=$!
 trap 'kill $program 2>/dev/null || true' EXIT
 window=$(timeout 20 xdotool search --sync --name '^VANTREL TX4040' | head -n 1)

@@ -2,8 +2,9 @@
 # Installs what is missing, builds, and opens the window on a simulated module: a
 # TX4040 on COM3 at 38400,e,8,1 (clear the lock box beside the baud-rate list to let
 # the scan search every setting). Everything lives in a private configuration folder,
-# never your own ~/.config. Without a display the window runs under Xvfb, a scan is
-# made there, and a screenshot is written to build/screenshot.png.
+# never your own ~/.config, and goes when the window closes. Without a display the
+# window runs under Xvfb, a scan is made there, and a screenshot is written to
+# build/screenshot.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,18 +14,17 @@ cmake --build build -j"$(nproc)"
 
 XDG_CONFIG_HOME=$(mktemp -d /tmp/tx4040-demo.XXXXXX)
 export XDG_CONFIG_HOME
-build/bin/tx4040-sim --port 3 --setting 38400,e,8,1 --trace "$XDG_CONFIG_HOME/trace.txt" >/dev/null &
-sim=$!
-trap 'kill $sim 2>/dev/null || true' EXIT
-for _ in $(seq 50); do [ -L "$XDG_CONFIG_HOME/VANTREL/ports/COM3" ] && break; sleep 0.1; done
-echo "simulated module on COM3 at 38400,e,8,1; its trace: $XDG_CONFIG_HOME/trace.txt"
+trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
+# The simulator runs the window beside the module, with the pty line library that lets
+# the pseudo-terminal carry parity (see the README), and ends with it.
+simulated=(build/bin/tx4040-sim --port 3 --setting 38400,e,8,1 --trace "$XDG_CONFIG_HOME/trace.txt" --)
+echo "simulated module on COM3 at 38400,e,8,1"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-    # The pty line library lets the pseudo-terminal carry parity (see the README).
-    LD_PRELOAD=$PWD/build/lib/libtx4040_ptyline.so build/bin/tx4040-config
+    "${simulated[@]}" build/bin/tx4040-config
     exit 0
 fi
 
 screenshot=$PWD/build/screenshot.png
-tools/under-xvfb.sh tools/demo-scan.sh "$screenshot"
+tools/under-xvfb.sh "${simulated[@]}" tools/demo-scan.sh "$screenshot"
 echo "no display: the window ran under Xvfb and scanned; screenshot: $screenshot"
