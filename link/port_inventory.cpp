@@ -1,0 +1,95 @@
+#include "port_inventory.h"
+
+#include "system_consoles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int SearchedPorts = 16;
+
+QString stableNameOf(const QString &device)
+{
+    const QDir byId(QStringLiteral("/dev/serial/by-id"));
+    for (const QFileInfo &link : byId.entryInfoList(QDir::System | QDir::NoDotAndDotDot)) {
+        if (link.canonicalFilePath() == device)
+            return link.absoluteFilePath();
+    }
+    return {};
+}
+
+void describe(PortEntry &entry)
+{
+    const QString device = entry.diagnosis.device;
+    if (device.isEmpty())
+        return;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        if (info.systemLocation() != device)
+            continue;
+        entry.description = info.description();
+        entry.manufacturer = info.manufacturer();
+        entry.serialNumber = info.serialNumber();
+        if (info.hasVendorIdentifier() && info.hasProductIdentifier())
+            entry.usbId = QStringLiteral("%1:%2")
+                              .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                              .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+    }
+    entry.stableName = stableNameOf(device);
+}
+
+QList<int> folderNumbers(const QString &folder)
+{
+    static const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]*)$"));
+    QList<int> numbers;
+    for (const QString &name :
+         QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        const QRegularExpressionMatch match = comName.match(name);
+        bool ok = false;
+        const int number = match.hasMatch() ? match.captured(1).toInt(&ok) : 0;
+        if (ok)
+            numbers.append(number);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
+} // namespace
+
+QList<PortEntry> ListPorts(const PortMap &map)
+{
+    QList<PortEntry> entries;
+    const bool folder = map.usesPortsFolder();
+    QList<int> numbers;
+    if (folder) {
+        numbers = folderNumbers(map.portsFolder());
+    } else {
+        for (int n = 1; n <= SearchedPorts && !map.mappedPath(n).isEmpty(); ++n)
+            numbers.append(n);
+    }
+    for (const int number : numbers) {
+        PortEntry entry;
+        entry.number = number;
+        entry.mappedBy = folder ? QStringLiteral("ports folder") : QStringLiteral("system list");
+        entry.diagnosis = DiagnosePort(map, number);
+        describe(entry);
+        entries.append(entry);
+    }
+    if (!folder) {
+        for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+            if (!SystemConsoleDevices().contains(info.systemLocation()))
+                continue;
+            PortEntry entry;
+            entry.mappedBy = QStringLiteral("system list");
+            entry.diagnosis.state = PortDiagnosis::State::Console;
+            entry.diagnosis.device = info.systemLocation();
+            describe(entry);
+            entries.append(entry);
+        }
+    }
+    return entries;
+}
