@@ -8,6 +8,10 @@
 #include <QProcess>
 #include <QTest>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 struct Run
@@ -38,6 +42,7 @@ class CommandLineTest : public QObject
 
 private slots:
     void portsSaysWhatEachNumberIs();
+    void portsNamesTheGroupThatMayOpenIt();
     void emptyPortsFolderIsNamed();
     void usageErrors_data();
     void usageErrors();
@@ -86,6 +91,54 @@ void CommandLineTest::portsSaysWhatEachNumberIs()
                  QStringLiteral("COM4 %1 ok").arg(free),
                  QStringLiteral("COM5 %1 busy: held by sleep (PID %2)").arg(held).arg(holderPid),
              }));
+}
+
+void CommandLineTest::portsNamesTheGroupThatMayOpenIt()
+{
+    // As root: the device is given to group dialout, and the program runs as nobody,
+    // in no group. As anyone else: the device is closed to its own owner.
+    SimulatedPorts ports;
+    const QString device = ports.addModule(4).devicePath();
+    const QByteArray path = QFile::encodeName(device);
+    const bool root = ::geteuid() == 0;
+    const struct group *dialout = ::getgrnam("dialout");
+    QVERIFY(!root || dialout);
+    if (root)
+        QCOMPARE(::chown(path.constData(), 0, dialout->gr_gid), 0);
+    QCOMPARE(::chmod(path.constData(), root ? 0660 : 0), 0);
+    for (const QString &folder :
+         {ports.configFolder(), ports.configFolder() + "/VANTREL", ports.portsFolder()})
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+
+    QProcess program;
+    const QString tx4040 = QCoreApplication::applicationDirPath() + QStringLiteral("/tx4040");
+    const QStringList arguments{QStringLiteral("ports"), QStringLiteral("--json")};
+    if (root)
+        program.start(QStringLiteral("setpriv"),
+                      QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                  QStringLiteral("--clear-groups"), tx4040} +
+                          arguments);
+    else
+        program.start(tx4040, arguments);
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitCode(), 0);
+    const QJsonObject port = QJsonDocument::fromJson(program.readAllStandardOutput())
+                                 .object()
+                                 .value(QStringLiteral("ports"))
+                                 .toArray()
+                                 .first()
+                                 .toObject();
+    QCOMPARE(port.value(QStringLiteral("state")).toString(), QStringLiteral("permission denied"));
+    const QString reason = port.value(QStringLiteral("reason")).toString();
+    if (root)
+        QCOMPARE(reason, QStringLiteral("permission denied: %1 belongs to group dialout, which "
+                                        "you are not in: add yourself to group dialout and log "
+                                        "in again")
+                             .arg(device));
+    else
+        QVERIFY2(reason.startsWith(
+                     QStringLiteral("permission denied: %1 belongs to group ").arg(device)),
+                 qPrintable(reason));
 }
 
 void CommandLineTest::emptyPortsFolderIsNamed()
