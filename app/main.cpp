@@ -14,6 +14,7 @@
 #include "tone.h"
 #include "workflows.h"
 
+#include <cstdio>
 #include <exception>
 #include <optional>
 
@@ -35,8 +36,11 @@ int main(int argc, char *argv[])
     TApplication::setWindowIcon(QIcon(LoadPicture(Picture::ApplicationIcon)));
     try {
         const StoredSettings settings;
-        Workflows workflows(state, messages, settings, PortMap(PortsFolder()),
-                            LinkServices::system(), Beep);
+        const PortMap ports(PortsFolder());
+        // Said at once: a scan could only end "Module Not Find".
+        if (const QString warning = ports.emptyFolderWarning(); !warning.isEmpty())
+            std::fprintf(stderr, "tx4040-config: %s\n", qPrintable(warning));
+        Workflows workflows(state, messages, settings, ports, LinkServices::system(), Beep);
         TfrmModule frmModule(state, messages, settings, workflows);
         TerminationSignals termination;
         QObject::connect(&termination, &TerminationSignals::terminationRequested, &frmModule,

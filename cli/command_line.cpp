@@ -42,7 +42,7 @@ int ports(const QStringList &arguments)
         return usageError(QStringLiteral("ports takes no arguments"));
     const PortMap map(PortsFolder());
     const QList<PortEntry> entries = ListPorts(map);
-    const QString warning = EmptyPortsFolderWarning(map, entries);
+    const QString warning = map.emptyFolderWarning();
     if (!warning.isEmpty())
         print(stderr, "tx4040: " + warning.toLocal8Bit() + '\n');
     print(stdout, parser.isSet(json) ? PortsJson(entries, map) : PortsText(entries));

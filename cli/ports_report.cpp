@@ -68,13 +68,3 @@ QByteArray PortsJson(const QList<PortEntry> &entries, const PortMap &map)
                              {QStringLiteral("ports"), ports}};
     return QJsonDocument(report).toJson(QJsonDocument::Indented);
 }
-
-QString EmptyPortsFolderWarning(const PortMap &map, const QList<PortEntry> &entries)
-{
-    if (!map.usesPortsFolder() || !entries.isEmpty())
-        return {};
-    return QStringLiteral("the ports folder %1 exists but names no COM port, so the program sees "
-                          "no serial port at all: add COM<n> links to it, or remove it to use the "
-                          "system's ports")
-        .arg(map.portsFolder());
-}

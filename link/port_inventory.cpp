@@ -4,10 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSerialPortInfo>
-
-#include <algorithm>
 
 namespace {
 
@@ -42,22 +39,6 @@ void describe(PortEntry &entry)
     entry.stableName = stableNameOf(device);
 }
 
-QList<int> folderNumbers(const QString &folder)
-{
-    static const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]*)$"));
-    QList<int> numbers;
-    for (const QString &name :
-         QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-        const QRegularExpressionMatch match = comName.match(name);
-        bool ok = false;
-        const int number = match.hasMatch() ? match.captured(1).toInt(&ok) : 0;
-        if (ok)
-            numbers.append(number);
-    }
-    std::sort(numbers.begin(), numbers.end());
-    return numbers;
-}
-
 } // namespace
 
 QList<PortEntry> ListPorts(const PortMap &map)
@@ -66,7 +47,7 @@ QList<PortEntry> ListPorts(const PortMap &map)
     const bool folder = map.usesPortsFolder();
     QList<int> numbers;
     if (folder) {
-        numbers = folderNumbers(map.portsFolder());
+        numbers = map.folderPortNumbers();
     } else {
         for (int n = 1; n <= SearchedPorts && !map.mappedPath(n).isEmpty(); ++n)
             numbers.append(n);

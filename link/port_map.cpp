@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -68,6 +69,33 @@ QString PortMap::mappedPath(int portNumber) const
 bool PortMap::usesPortsFolder() const
 {
     return QFileInfo(m_portsFolder).isDir();
+}
+
+QList<int> PortMap::folderPortNumbers() const
+{
+    static const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]*)$"));
+    QList<int> numbers;
+    const QStringList names =
+        QDir(m_portsFolder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        const QRegularExpressionMatch match = comName.match(name);
+        bool ok = false;
+        const int number = match.hasMatch() ? match.captured(1).toInt(&ok) : 0;
+        if (ok)
+            numbers.append(number);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
+QString PortMap::emptyFolderWarning() const
+{
+    if (!usesPortsFolder() || !folderPortNumbers().isEmpty())
+        return {};
+    return QStringLiteral("the ports folder %1 exists but names no COM port, so the program sees "
+                          "no serial port at all: add COM<n> links to it, or remove it to use the "
+                          "system's ports")
+        .arg(m_portsFolder);
 }
 
 bool IsTerminalDevice(const QString &path)

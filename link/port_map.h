@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // Turns the program's COM port numbers into devices. The scan searches COM1 to COM16;
@@ -21,6 +22,11 @@ public:
     QString mappedPath(int portNumber) const;
     // True when the ports folder decides, false when the system's list does.
     bool usesPortsFolder() const;
+    // The numbers n of the ports folder's COM<n> entries, in order.
+    QList<int> folderPortNumbers() const;
+    // Where the ports folder exists and names no port, which hides every real adapter
+    // from the program: a sentence that says so and what to do; else nothing.
+    QString emptyFolderWarning() const;
 
     const QString &portsFolder() const { return m_portsFolder; }
 

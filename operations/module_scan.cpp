@@ -173,6 +173,11 @@ void ScanModule(WorkflowContext &c)
     if (c.state.StopRequested)
         return;
     if (!answered) {
+        const QString emptyFolder = c.port.portMap().emptyFolderWarning();
+        if (!emptyFolder.isEmpty()) {
+            qCWarning(lcScan, "%s", qPrintable(emptyFolder));
+            unopened.append(emptyFolder);
+        }
         w.explain(unopened.join(u'\n'));
         w.selectBaudRate(DefaultBaudRateIndex);
         work.finish(Outcome::Failure, MessageRow::ModuleNotFind);

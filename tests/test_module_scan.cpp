@@ -45,6 +45,7 @@ private slots:
     void rememberedPlaceFailsButTheSearchFindsIt();
     void noPortOpens();
     void notFoundSaysWhichPortsWouldNotOpen();
+    void notFoundInAnEmptyPortsFolder();
     void rememberedPlacePastTheSearch_data();
     void rememberedPlacePastTheSearch();
     void wrongLengthIsNoAnswer();
@@ -241,6 +242,16 @@ void ModuleScanTest::notFoundSaysWhichPortsWouldNotOpen()
         bench.window.explanation.split(u'\n'),
         (QStringList{QStringLiteral("COM2 (%1): not a terminal").arg(file.fileName()),
                      QStringLiteral("COM6 (%1): not a terminal").arg(bench.ports.configFolder())}));
+}
+
+void ModuleScanTest::notFoundInAnEmptyPortsFolder()
+{
+    WorkflowBench bench;
+    ScanModule(bench.context);
+    QCOMPARE(bench.window.message, QStringLiteral("Module Not Find"));
+    QVERIFY2(bench.window.explanation.contains(bench.ports.portsFolder() +
+                                               QStringLiteral(" exists but names no COM port")),
+             qPrintable(bench.window.explanation));
 }
 
 void ModuleScanTest::rememberedPlacePastTheSearch_data()
