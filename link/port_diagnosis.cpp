@@ -12,7 +12,6 @@
 
 #include <grp.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -91,18 +90,6 @@ qint64 openedBy(const QString &device)
     return 0;
 }
 
-bool isPseudoTerminal(const QString &device)
-{
-    struct stat st
-    {
-    };
-    if (::stat(QFile::encodeName(device).constData(), &st) != 0)
-        return false;
-    // Unix98 pty slaves: majors 136 to 143.
-    const unsigned int major = ::major(st.st_rdev);
-    return major >= 136 && major <= 143;
-}
-
 } // namespace
 
 PortDiagnosis DiagnosePort(const PortMap &map, int portNumber)
@@ -135,7 +122,7 @@ PortDiagnosis DiagnosePort(const PortMap &map, int portNumber)
     // A pseudo-terminal's slave is held open by whoever serves it, which is no sign of
     // another program using the port; a real device held by anyone else is.
     const qint64 holder = lockFileHolder(d.device);
-    d.holderPid = holder != 0 ? holder : (isPseudoTerminal(d.device) ? 0 : openedBy(d.device));
+    d.holderPid = holder != 0 ? holder : (IsPseudoTerminal(d.device) ? 0 : openedBy(d.device));
     if (d.holderPid != 0) {
         d.state = PortDiagnosis::State::Busy;
         d.holderName = processName(d.holderPid);
@@ -180,8 +167,6 @@ QString PortDiagnosis::text() const
                               "add yourself to group %2 and log in again")
             .arg(device, group);
     case State::Busy:
-        if (holderPid == 0)
-            return QStringLiteral("busy: another program holds %1").arg(device);
         return QStringLiteral("busy: held by %1 (PID %2)")
             .arg(holderName.isEmpty() ? QStringLiteral("a process") : holderName)
             .arg(holderPid);

@@ -61,8 +61,9 @@ QList<PortEntry> ListPorts(const PortMap &map)
         entries.append(entry);
     }
     if (!folder) {
+        const QStringList consoles = SystemConsoleDevices();
         for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-            if (!SystemConsoleDevices().contains(info.systemLocation()))
+            if (!consoles.contains(info.systemLocation()))
                 continue;
             PortEntry entry;
             entry.mappedBy = QStringLiteral("system list");

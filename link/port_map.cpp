@@ -16,6 +16,14 @@
 
 namespace {
 
+#ifdef Q_OS_LINUX
+// Unix98 pseudo-terminal slaves.
+bool isPseudoTerminalMajor(unsigned int major)
+{
+    return major >= 136 && major <= 143;
+}
+#endif
+
 QString systemPortDevice(int portNumber)
 {
     // A system console is no port of the program's: a probe frame would land on it.
@@ -98,6 +106,20 @@ QString PortMap::emptyFolderWarning() const
         .arg(m_portsFolder);
 }
 
+bool IsPseudoTerminal(const QString &path)
+{
+#ifdef Q_OS_LINUX
+    struct stat st
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISCHR(st.st_mode) &&
+           isPseudoTerminalMajor(::major(st.st_rdev));
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
 bool IsTerminalDevice(const QString &path)
 {
 #ifdef Q_OS_UNIX
@@ -109,7 +131,7 @@ bool IsTerminalDevice(const QString &path)
 #ifdef Q_OS_LINUX
     const unsigned int major = ::major(st.st_rdev);
     // Unix98 pseudo-terminal slaves have no sysfs entry.
-    if (major >= 136 && major <= 143)
+    if (isPseudoTerminalMajor(major))
         return true;
     const QString subsystem =
         QFileInfo(

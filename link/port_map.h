@@ -38,5 +38,8 @@ private:
 // Decided without opening the device, since opening some devices has side effects.
 bool IsTerminalDevice(const QString &path);
 
+// True for a pseudo-terminal's slave side (Linux).
+bool IsPseudoTerminal(const QString &path);
+
 // Natural order of device names: ttyS2 before ttyS10.
 bool NaturalLess(const QString &a, const QString &b);

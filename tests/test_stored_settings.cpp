@@ -37,6 +37,9 @@ const QByteArray Head = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\VANTREL\\Mor
 // on 64-bit Windows.
 const QByteArray Head5 = "Windows Registry Editor Version 5.00\n\n"
                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\VANTREL\\Morvale]\n";
+// What a save of the scan at COM3, 9600,n,8,1 (index 2) writes into the key.
+const QByteArray ScanValues = "\"ScanCommNo\"=dword:00000003\n\"ScanBaudRateNo\"=dword:00000002\n"
+                              "\"ScanBaudRate\"=\"9600,n,8,1\"\n";
 // Stands for a file that does not exist, where file contents are expected.
 const QByteArray NoFile = "(no file)";
 
@@ -527,8 +530,7 @@ void StoredSettingsTest::saveScanSettings_data()
     QTest::addColumn<qint32>("rateNo");
     QTest::addColumn<QByteArray>("after");
 
-    const QByteArray written = "\"ScanCommNo\"=dword:00000003\n\"ScanBaudRateNo\"=dword:00000002\n"
-                               "\"ScanBaudRate\"=\"9600,n,8,1\"\n";
+    const QByteArray &written = ScanValues;
     QTest::newRow("no file: folder, file and key created")
         << NoFile << 3 << "9600,n,8,1" << 2 << key(written);
     QTest::newRow("header without line end")
@@ -654,8 +656,7 @@ void StoredSettingsTest::saveLanguageFlag_data()
     QTest::addColumn<QString>("flag");
     QTest::addColumn<QByteArray>("after");
 
-    const QByteArray scan = "\"ScanCommNo\"=dword:00000003\n\"ScanBaudRateNo\"=dword:00000002\n"
-                            "\"ScanBaudRate\"=\"9600,n,8,1\"\n";
+    const QByteArray &scan = ScanValues;
     QTest::newRow("no file") << NoFile << "ChineseGB" << key("\"LanguageFlag\"=\"ChineseGB\"\n");
     QTest::newRow("added after the scan values")
         << key(scan) << "ChineseBIG5" << key(scan + "\"LanguageFlag\"=\"ChineseBIG5\"\n");
@@ -738,8 +739,7 @@ void StoredSettingsTest::settingsFileIsALink_data()
     QTest::addColumn<QByteArray>("target");
     QTest::addColumn<QByteArray>("after");
     QTest::addColumn<QByteArray>("bad");
-    const QByteArray written = "\"ScanCommNo\"=dword:00000003\n\"ScanBaudRateNo\"=dword:00000002\n"
-                               "\"ScanBaudRate\"=\"9600,n,8,1\"\n";
+    const QByteArray &written = ScanValues;
     QTest::newRow("settings file: updated through the link")
         << key("\"LanguageFlag\"=\"English\"\n") << key("\"LanguageFlag\"=\"English\"\n" + written)
         << NoFile;
