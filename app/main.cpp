@@ -23,6 +23,10 @@ int main(int argc, char *argv[])
     // Answered before the window system is needed, so that they work without a display.
     if (const std::optional<int> status = AnswerInformationOptions(argc, argv))
         return *status;
+    // Before the window and any port: the log must hold the first frame.
+    LinkServices services = LinkServices::system();
+    if (const std::optional<int> status = TakeTraceOption(argc, argv, services.trace))
+        return *status;
     if (const std::optional<int> status = RefuseWithoutDisplay())
         return *status;
 
@@ -40,7 +44,7 @@ int main(int argc, char *argv[])
         // Said at once: a scan could only end "Module Not Find".
         if (const QString warning = ports.emptyFolderWarning(); !warning.isEmpty())
             std::fprintf(stderr, "tx4040-config: %s\n", qPrintable(warning));
-        Workflows workflows(state, messages, settings, ports, LinkServices::system(), Beep);
+        Workflows workflows(state, messages, settings, ports, services, Beep);
         TfrmModule frmModule(state, messages, settings, workflows);
         TerminationSignals termination;
         QObject::connect(&termination, &TerminationSignals::terminationRequested, &frmModule,

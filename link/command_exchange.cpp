@@ -25,6 +25,11 @@ bool CommandExchange::SendCommand(const QByteArray &command)
     // Only bytes that arrive after the request may form its reply: an answer that came
     // too late for an earlier request, or noise, is thrown away first.
     m_port.DiscardInput();
+    // Logged as the frame starts out, so that in a merged log it comes before the
+    // module hears it.
+    const bool tracing = m_port.isTraced();
+    if (tracing)
+        m_port.traceEvent(QStringLiteral("tx"), requestFrame(command));
     sendFrame(command);
     if (expectsNoReply(command)) {
         m_port.WaitMs(10);
@@ -34,28 +39,47 @@ bool CommandExchange::SendCommand(const QByteArray &command)
 
     const LinkServices &services = m_port.services();
     const quint32 start = services.clockMs();
+    // What arrived without ending a frame, for the log of a time-out.
+    QByteArray arrived;
     for (;;) {
         quint8 byte = 0;
         const PortAccess::ReadResult read = m_port.ReadByte(byte);
         if (read == PortAccess::ReadResult::Lost)
             break;
         if (read == PortAccess::ReadResult::Byte) {
+            if (tracing)
+                arrived.append(char(byte));
             const ReplyAssembler::Frame frame = m_receive.feed(byte);
             if (frame != ReplyAssembler::Frame::Incomplete) {
                 m_lastReply = m_receive.text();
                 m_replyLength = m_receive.position();
-                return frame == ReplyAssembler::Frame::Valid;
+                const bool valid = frame == ReplyAssembler::Frame::Valid;
+                if (tracing)
+                    m_port.traceEvent(valid ? QStringLiteral("rx")
+                                            : QStringLiteral("rx-bad-checksum"),
+                                      m_receive.frame());
+                return valid;
             }
         } else {
             services.pumpMessages();
         }
         // Measured after every read, not only the idle ones, so that a line that
         // babbles without ever ending a frame cannot hold the window.
-        if (ElapsedMs(start, services.clockMs()) > ReplyWaitLimitMs)
+        const quint32 waited = ElapsedMs(start, services.clockMs());
+        if (waited > ReplyWaitLimitMs) {
+            if (tracing)
+                m_port.traceEvent(QStringLiteral("timeout"), arrived,
+                                  QStringLiteral("waited=%1ms").arg(waited));
             break;
+        }
     }
     m_replyLength = m_receive.position();
     return false;
+}
+
+QByteArray CommandExchange::requestFrame(const QByteArray &command)
+{
+    return char(Tab) + command + ChecksumDigits(FrameChecksum(command, Tab)) + char(CarriageReturn);
 }
 
 void CommandExchange::sendFrame(const QByteArray &command)

@@ -29,6 +29,7 @@ public:
     int ReplyLength() const { return m_replyLength; }
 
 private:
+    static QByteArray requestFrame(const QByteArray &command);
     void sendFrame(const QByteArray &command);
 
     PortAccess &m_port;

@@ -3,17 +3,22 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <memory>
+
+class FrameTrace;
 
 // What the link takes from the outside world: a millisecond clock that wraps at
-// 2^32 like the system's tick count, a sleep, and a call that lets the window
-// process its pending messages. Tests hand in their own.
+// 2^32 like the system's tick count, a sleep, a call that lets the window process
+// its pending messages, and where the frames are logged. Tests hand in their own.
 struct LinkServices
 {
     std::function<quint32()> clockMs;
     std::function<void(int milliseconds)> sleepMs;
     std::function<void()> pumpMessages;
+    // Null: no frame log, and nothing spent on one.
+    std::shared_ptr<FrameTrace> trace;
 
-    // The monotonic clock, a thread sleep, and QCoreApplication::processEvents().
+    // The monotonic clock, a thread sleep, and QCoreApplication::processEvents(); no trace.
     static LinkServices system();
 };
 

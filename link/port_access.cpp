@@ -1,5 +1,6 @@
 #include "port_access.h"
 
+#include "frame_trace.h"
 #include "line_drain.h"
 #include "mode_string.h"
 #include "port_diagnosis.h"
@@ -44,6 +45,11 @@ bool PortAccess::OpenPort(int portNumber, const QString &modeString)
         ClosePort();
     m_lastOpenFailure.clear();
     m_lastOpenFoundNothing = false;
+    m_lossTraced = false;
+    if (isTraced()) {
+        m_traceName = QStringLiteral("COM%1").arg(portNumber);
+        m_traceMode = modeString;
+    }
 
     const QString device = m_map.devicePath(portNumber);
     if (device.isEmpty())
@@ -71,6 +77,7 @@ bool PortAccess::OpenPort(int portNumber, const QString &modeString)
     m_port = std::move(port);
     m_foundSettings = std::move(found);
     applyModeString(modeString);
+    traceEvent(QStringLiteral("open"));
     return true;
 }
 
@@ -91,6 +98,7 @@ bool PortAccess::openFailed(int portNumber, const QString &device, const QString
         qCInfo(lcLink, "%s", qPrintable(m_lastOpenFailure));
     else
         qCWarning(lcLink, "%s", qPrintable(m_lastOpenFailure));
+    traceEvent(QStringLiteral("open-failed"), {}, m_lastOpenFailure);
     return false;
 }
 
@@ -131,6 +139,7 @@ void PortAccess::ClosePort()
     m_port->close();
     m_port.reset();
     m_foundSettings.reset();
+    traceEvent(QStringLiteral("close"));
 }
 
 bool PortAccess::IsOpen() const
@@ -140,8 +149,12 @@ bool PortAccess::IsOpen() const
 
 void PortAccess::writeOut(const char *bytes, int count)
 {
-    if (!m_port || deviceLost())
+    if (!m_port)
         return;
+    if (deviceLost()) {
+        noticeLost();
+        return;
+    }
     const QDeadlineTimer deadline(WriteDrainBoundMs);
     m_port->write(bytes, count);
     // QSerialPort::write() only fills a buffer: hand the bytes to the driver, then
@@ -176,8 +189,12 @@ void PortAccess::DiscardInput()
 
 PortAccess::ReadResult PortAccess::ReadByte(quint8 &byte)
 {
-    if (!m_port || deviceLost())
+    if (!m_port)
         return ReadResult::Lost;
+    if (deviceLost()) {
+        noticeLost();
+        return ReadResult::Lost;
+    }
     if (m_port->bytesAvailable() == 0 && !m_port->waitForReadyRead(1)) {
         // An idle line raises TimeoutError: that is the read giving up, not a fault.
         if (m_port->error() == QSerialPort::TimeoutError)
@@ -188,7 +205,26 @@ PortAccess::ReadResult PortAccess::ReadByte(quint8 &byte)
         byte = static_cast<quint8>(c);
         return ReadResult::Byte;
     }
-    return deviceLost() ? ReadResult::Lost : ReadResult::Idle;
+    if (deviceLost()) {
+        noticeLost();
+        return ReadResult::Lost;
+    }
+    return ReadResult::Idle;
+}
+
+void PortAccess::noticeLost()
+{
+    if (m_lossTraced)
+        return;
+    m_lossTraced = true;
+    traceEvent(QStringLiteral("lost"));
+}
+
+void PortAccess::traceEvent(const QString &event, const QByteArray &bytes,
+                            const QString &detail) const
+{
+    if (m_services.trace)
+        m_services.trace->record(m_traceName, m_traceMode, event, bytes, detail);
 }
 
 bool PortAccess::deviceLost() const

@@ -60,6 +60,13 @@ public:
     const LinkServices &services() const { return m_services; }
     const PortMap &portMap() const { return m_map; }
 
+    // True when the services carry a frame log; the exchange gathers what it logs only then.
+    bool isTraced() const { return m_services.trace != nullptr; }
+    // A line in the frame log, if there is one, for the port as it is open (or was last
+    // asked for).
+    void traceEvent(const QString &event, const QByteArray &bytes = {},
+                    const QString &detail = {}) const;
+
 private:
     void applyModeString(const QString &modeString);
     void restoreFoundLineSettings();
@@ -67,6 +74,8 @@ private:
     // Keeps why port n did not open; the diagnosis's reason where it finds one.
     bool openFailed(int portNumber, const QString &device, const QString &reason);
     bool deviceLost() const;
+    // Logs the loss of the device once for each opening.
+    void noticeLost();
 
     PortMap m_map;
     LinkServices m_services;
@@ -74,6 +83,10 @@ private:
     std::unique_ptr<termios> m_foundSettings;
     QString m_lastOpenFailure;
     bool m_lastOpenFoundNothing = false;
+    // What the frame log names the port by: the last open's number and mode string.
+    QString m_traceName;
+    QString m_traceMode;
+    bool m_lossTraced = false;
 };
 
 // Keeps a port open for one workflow: closes it on every way out of the scope,

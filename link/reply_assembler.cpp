@@ -41,6 +41,11 @@ QByteArray ReplyAssembler::text() const
     return QByteArray(reinterpret_cast<const char *>(ReceiveBuffer.data()), end - begin);
 }
 
+QByteArray ReplyAssembler::frame() const
+{
+    return QByteArray(reinterpret_cast<const char *>(ReceiveBuffer.data()), m_position);
+}
+
 bool ReplyAssembler::checksumPasses() const
 {
     // Line feed and body, then two uppercase digits, then the carriage return.

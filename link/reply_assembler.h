@@ -36,6 +36,8 @@ public:
     // The completed frame from its line feed up to its carriage return, cut short at a
     // zero byte.
     QByteArray text() const;
+    // The completed frame as it arrived, zero bytes and all.
+    QByteArray frame() const;
 
 private:
     bool checksumPasses() const;

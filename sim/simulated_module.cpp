@@ -1,5 +1,6 @@
 #include "simulated_module.h"
 
+#include "frame_trace.h"
 #include "link_owner.h"
 #include "ptyline/line_report.h"
 
@@ -288,11 +289,13 @@ SimLineSetting SimulatedModule::programSetting() const
 }
 
 void SimulatedModule::record(const QString &event, const SimLineSetting &setting,
-                             const QByteArray &bytes)
+                             const QByteArray &bytes, qint64 atMicros)
 {
-    TraceEntry entry{EpochMicrosNow(), event, setting.modeString(), bytes};
+    TraceEntry entry{atMicros >= 0 ? atMicros : MonotonicMicrosNow(),
+                     QStringLiteral("COM%1").arg(m_config.portNumber), event, setting.modeString(),
+                     bytes};
     if (m_traceFile.isOpen()) {
-        m_traceFile.write(entry.line().toUtf8() + '\n');
+        m_traceFile.write(entry.line() + '\n');
         m_traceFile.flush();
     }
     m_trace.append(std::move(entry));
@@ -502,11 +505,13 @@ void SimulatedModule::transmitDue(qint64 nowNs)
     while (!m_output.empty() && m_output.front().atNs <= nowNs) {
         const OutByte out = m_output.front();
         m_output.pop_front();
+        // Timed before the frame's last byte is out: the program may log its arrival at once.
+        const qint64 sentAtMicros = out.endsFrame ? MonotonicMicrosNow() : -1;
         // A full pty (nobody reading) drops the byte, as a line would with no listener.
         [[maybe_unused]] const auto written = ::write(m_master.get(), &out.byte, 1);
         m_sending.append(out.byte);
         if (out.endsFrame) {
-            record(QStringLiteral("tx"), ownSetting(), m_sending);
+            record(QStringLiteral("tx"), ownSetting(), m_sending, sentAtMicros);
             m_sending.clear();
             // "B00E": the answer goes out at the old setting, then the module switches.
             if (m_settingAfterReply) {

@@ -97,7 +97,9 @@ private:
     void followSchedule(qint64 nowNs);
     void vanish();
     void closeDevice();
-    void record(const QString &event, const SimLineSetting &setting, const QByteArray &bytes);
+    // at: when it happened, in CLOCK_MONOTONIC microseconds; -1: now.
+    void record(const QString &event, const SimLineSetting &setting, const QByteArray &bytes,
+                qint64 atMicros = -1);
     SimLineSetting ownSetting() const;
 
     SimConfig m_config;

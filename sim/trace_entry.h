@@ -6,15 +6,13 @@
 // One line of the simulated module's trace: a frame heard or sent, or an event.
 struct TraceEntry
 {
-    qint64 epochMicros = 0;
-    QString event;   // rx, rx-unheard, rx-bad-checksum, rx-ignored, tx, hang-up
-    QString setting; // the line setting the frame travelled at
+    qint64 monotonicMicros = 0; // CLOCK_MONOTONIC, as the program's frame log
+    QString port;               // COM<n>
+    QString event;              // rx, rx-unheard, rx-bad-checksum, rx-ignored, tx, hang-up
+    QString setting;            // the line setting the frame travelled at
     QByteArray bytes;
 
-    // "<seconds since the epoch, to the microsecond> <event> <setting> <bytes>",
-    // with control characters escaped (\t, \r, \n, \0, \xNN).
-    QString line() const;
+    // The line in the format of the program's frame log (frame_trace.h), so that the
+    // two logs merge by sorting.
+    QByteArray line() const;
 };
-
-QString EscapedBytes(const QByteArray &bytes);
-qint64 EpochMicrosNow();

@@ -24,9 +24,9 @@ QList<qint64> pausesBeforeRequests(const SimulatedModule &module)
     qint64 lastReply = -1;
     for (const TraceEntry &entry : module.trace()) {
         if (entry.event == u"tx")
-            lastReply = entry.epochMicros;
+            lastReply = entry.monotonicMicros;
         else if (entry.event.startsWith(u"rx") && lastReply >= 0)
-            pauses << (entry.epochMicros - lastReply) / 1000;
+            pauses << (entry.monotonicMicros - lastReply) / 1000;
     }
     return pauses;
 }

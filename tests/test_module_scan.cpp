@@ -2,6 +2,7 @@
 // when, what the window shows, what is stored and when, and how it ends.
 
 #include "baud_rate_modes.h"
+#include "frame_trace.h"
 #include "module_scan.h"
 #include "workflow_bench.h"
 
@@ -24,9 +25,17 @@ qint64 heardAtMicros(const SimulatedModule &module, const QByteArray &command)
 {
     for (const TraceEntry &entry : module.trace()) {
         if (entry.event == u"rx" && entry.bytes.mid(1).startsWith(command))
-            return entry.epochMicros;
+            return entry.monotonicMicros;
     }
     return -1;
+}
+
+// A wall-clock moment, such as a file's modification time, on the trace's CLOCK_MONOTONIC
+// (to within a millisecond).
+qint64 monotonicMicrosOf(const QDateTime &wallClock)
+{
+    const qint64 offset = QDateTime::currentMSecsSinceEpoch() * 1000 - MonotonicMicrosNow();
+    return wallClock.toMSecsSinceEpoch() * 1000 - offset;
 }
 
 } // namespace
@@ -159,7 +168,7 @@ void ModuleScanTest::unlockedSearchTriesEverySetting()
     const QDateTime storedAt = QFileInfo(bench.settingsPath()).lastModified();
     const qint64 versionAsked = heardAtMicros(module, "B00V");
     QVERIFY(versionAsked > 0);
-    QVERIFY(storedAt.toMSecsSinceEpoch() <= versionAsked / 1000);
+    QVERIFY(monotonicMicrosOf(storedAt) <= versionAsked);
 
     QVERIFY(bench.state.ModuleFound);
     QCOMPARE(bench.window.message, QStringLiteral("Get Module Info Ok. (COM : #2)"));

@@ -23,7 +23,8 @@ QString programPath()
 // The real program on the private display, with its configuration in `configFolder`.
 // The pty line library lets the simulated module's pseudo-terminal carry parity; an
 // AddressSanitizer build would refuse a library loaded ahead of its own.
-void startProgram(QProcess &program, const XvfbDisplay &x, const QString &configFolder)
+void startProgram(QProcess &program, const XvfbDisplay &x, const QString &configFolder,
+                  const QStringList &arguments = {})
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), x.display());
@@ -34,7 +35,7 @@ void startProgram(QProcess &program, const XvfbDisplay &x, const QString &config
     environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("verify_asan_link_order=0"));
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     program.setProcessEnvironment(environment);
-    program.start(programPath(), {});
+    program.start(programPath(), arguments);
 }
 
 // The program's window, as xdotool names it.
@@ -152,7 +153,8 @@ void ProgramTest::scanModeAndLiveIo()
     SimulatedModule &module = ports.addModule(5, 5);
     module.setContacts("1000");
     QProcess program;
-    startProgram(program, x, ports.configFolder());
+    const QString framesPath = ports.configFolder() + QStringLiteral("/frames.log");
+    startProgram(program, x, ports.configFolder(), {QStringLiteral("--trace=") + framesPath});
     QVERIFY(program.waitForStarted());
     const QString window = waitForWindow(x);
     QVERIFY2(!window.isEmpty(), "no window appeared");
@@ -169,6 +171,13 @@ void ProgramTest::scanModeAndLiveIo()
         .LoadSettings(stored);
     QCOMPARE(stored.ScanCommNo, 5);
     QCOMPARE(stored.ScanBaudRate, QStringLiteral("19200,e,8,1"));
+    // The frame log holds the scan's exchanges with the module.
+    QFile frames(framesPath);
+    QVERIFY(frames.open(QIODevice::ReadOnly));
+    const QByteArray log = frames.readAll();
+    QVERIFY2(log.contains(" COM5 19200,e,8,1 tx \\tB00A") &&
+                 log.contains(" COM5 19200,e,8,1 rx \\n!01A"),
+             log.constData());
 
     // Set the mode with DI2 inverted.
     clickAt(x, window, BoxDI2);
@@ -202,21 +211,24 @@ void ProgramTest::scanModeAndLiveIo()
 
 void ProgramTest::withoutADisplay_data()
 {
-    QTest::addColumn<QString>("argument"); // empty: none
+    QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("output"); // on standard output, or error with exit 1
     // The version the caption shows.
     const QString caption = MessageTable().text(MessageRow::Caption, 0);
-    QTest::newRow("--version") << "--version" << 0
+    QTest::newRow("--version") << QStringList{"--version"} << 0
                                << "tx4040-config " + caption.section(QStringLiteral(" V"), -1) +
                                       u'\n';
-    QTest::newRow("--help") << "--help" << 0 << "Usage: tx4040-config";
-    QTest::newRow("the window") << QString() << 1 << "tx4040-config: no display";
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << "Usage: tx4040-config";
+    QTest::newRow("the window") << QStringList{} << 1 << "tx4040-config: no display";
+    QTest::newRow("a trace that cannot be written")
+        << QStringList{"--trace", "/nonexistent-dir/x"} << 2
+        << "tx4040-config: cannot write the trace to /nonexistent-dir/x: No such file or directory";
 }
 
 void ProgramTest::withoutADisplay()
 {
-    QFETCH(QString, argument);
+    QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, output);
     QProcess program;
@@ -224,13 +236,13 @@ void ProgramTest::withoutADisplay()
     for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QString::fromLatin1(variable));
     program.setProcessEnvironment(environment);
-    program.start(programPath(), argument.isEmpty() ? QStringList{} : QStringList{argument});
+    program.start(programPath(), arguments);
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), exitCode);
     const QString said = QString::fromLocal8Bit(exitCode == 0 ? program.readAllStandardOutput()
                                                               : program.readAllStandardError());
-    if (argument == u"--version")
+    if (arguments == QStringList{"--version"})
         QCOMPARE(said, output);
     else
         QVERIFY2(said.startsWith(output) && said.count(u'\n') >= 1, qPrintable(said));

@@ -6,9 +6,10 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the window's thread, so that a
-// close from outside goes the same way as any other close of the window. One object at
-// a time: it owns the wake-up sockets and puts the default handling back when it goes.
+// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the main thread, so that a stop
+// from outside goes the same way as the front end's own (the window's close, the
+// command line's stop). One object at a time: it owns the wake-up sockets and puts the
+// default handling back when it goes.
 class TerminationSignals : public QObject
 {
     Q_OBJECT

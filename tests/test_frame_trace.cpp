@@ -1,0 +1,220 @@
+// The frame log: its line format, and the lines an exchange with the simulated module
+// leaves, merged with the module's own log by their times.
+
+#include "command_exchange.h"
+#include "command_set.h"
+#include "frame_trace.h"
+#include "simulated_ports.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int Port = 3;
+const QString Mode = QStringLiteral("19200,e,8,1");
+
+struct TimedLine
+{
+    qint64 micros = 0;
+    QByteArray text; // "program ..." or "module ...", without the time
+};
+
+// A log line taken apart at its time field, which must be milliseconds with three decimals.
+TimedLine timed(const QByteArray &source, const QByteArray &line)
+{
+    static const QRegularExpression format(QStringLiteral("^(\\d+)\\.(\\d{3}) (.*)$"));
+    const QRegularExpressionMatch match = format.match(QString::fromLatin1(line));
+    if (!match.hasMatch())
+        return {-1, source + " unreadable: " + line};
+    return {match.captured(1).toLongLong() * 1000 + match.captured(2).toLongLong(),
+            source + ' ' + match.captured(3).toLatin1()};
+}
+
+} // namespace
+
+class FrameTraceTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lineFormat_data();
+    void lineFormat();
+    void exchangeLines_data();
+    void exchangeLines();
+    void failedOpen();
+};
+
+void FrameTraceTest::lineFormat_data()
+{
+    QTest::addColumn<qint64>("micros");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("detail");
+    QTest::addColumn<QByteArray>("line");
+
+    QTest::newRow("space, backslash, control and high bytes")
+        << qint64(81234567125) << Mode << "rx" << QByteArray("a b\\\x01\x7f\xff~!", 9) << QString()
+        << QByteArray("81234567.125 COM3 19200,e,8,1 rx a\\x20b\\\\\\x01\\x7f\\xff~! "
+                      "6120625c017fff7e21");
+    QTest::newRow("a lone dash is not the empty mark")
+        << qint64(5) << Mode << "rx" << QByteArray("-") << QString()
+        << QByteArray("0.005 COM3 19200,e,8,1 rx \\x2d 2d");
+    QTest::newRow("dashes among other bytes stay")
+        << qint64(1000) << Mode << "rx" << QByteArray("--") << QString()
+        << QByteArray("1.000 COM3 19200,e,8,1 rx -- 2d2d");
+    QTest::newRow("no bytes, no mode") << qint64(12'000'999) << QString() << "close" << QByteArray()
+                                       << QString() << QByteArray("12000.999 COM3 - close - -");
+    QTest::newRow("a space in a mode string")
+        << qint64(0) << "19200, e"
+        << "open" << QByteArray() << QString() << QByteArray("0.000 COM3 19200,\\x20e open - -");
+    QTest::newRow("the detail keeps its spaces, not its line end")
+        << qint64(7'000) << Mode << "open-failed" << QByteArray() << "COM3 (/dev/ttyS2): busy\n"
+        << QByteArray("7.000 COM3 19200,e,8,1 open-failed - - COM3 (/dev/ttyS2): busy\\n");
+}
+
+void FrameTraceTest::lineFormat()
+{
+    QFETCH(qint64, micros);
+    QFETCH(QString, mode);
+    QFETCH(QString, event);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, detail);
+    QFETCH(QByteArray, line);
+    QCOMPARE(FormatTraceLine(micros, QStringLiteral("COM3"), mode, event, bytes, detail), line);
+}
+
+void FrameTraceTest::exchangeLines_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QList<Fault>>("faults");
+    // Both logs in the order of their times, each line tagged with whose it is; a
+    // time-out's wait, checked against its bound, reads "waited=Nms".
+    QTest::addColumn<QByteArrayList>("lines");
+
+    auto one = [](FaultKind kind, int value = 0) { return QList<Fault>{{kind, {}, 1, value, {}}}; };
+    const QByteArray open = "program COM3 19200,e,8,1 open - -";
+    const QByteArray close = "program COM3 19200,e,8,1 close - -";
+    const QByteArray request = "\\tB00B09\\r 094230304230390d";
+
+    QTest::newRow("answered") << Command::ReadIdentity << QList<Fault>{}
+                              << QByteArrayList{open,
+                                                "program COM3 19200,e,8,1 tx " + request,
+                                                "module COM3 19200,e,8,1 rx " + request,
+                                                "module COM3 19200,e,8,1 tx \\n!01BTX04000161\\r "
+                                                "0a21303142545830343030303136310d",
+                                                "program COM3 19200,e,8,1 rx \\n!01BTX04000161\\r "
+                                                "0a21303142545830343030303136310d",
+                                                close};
+    QTest::newRow("unanswered") << Command::ReadIdentity << one(FaultKind::NoReply)
+                                << QByteArrayList{open, "program COM3 19200,e,8,1 tx " + request,
+                                                  "module COM3 19200,e,8,1 rx-ignored " + request,
+                                                  "program COM3 19200,e,8,1 timeout - - waited=Nms",
+                                                  close};
+    QTest::newRow("bad checksum")
+        << Command::ReadIdentity << one(FaultKind::BadChecksum)
+        << QByteArrayList{open,
+                          "program COM3 19200,e,8,1 tx " + request,
+                          "module COM3 19200,e,8,1 rx " + request,
+                          "module COM3 19200,e,8,1 tx \\n!01BTX0400019E\\r "
+                          "0a21303142545830343030303139450d",
+                          "program COM3 19200,e,8,1 rx-bad-checksum \\n!01BTX0400019E\\r "
+                          "0a21303142545830343030303139450d",
+                          close};
+    QTest::newRow("bytes that never end a frame")
+        << Command::ReadIdentity << one(FaultKind::StrayByte, '~')
+        << QByteArrayList{open,
+                          "program COM3 19200,e,8,1 tx " + request,
+                          "module COM3 19200,e,8,1 rx " + request,
+                          "module COM3 19200,e,8,1 tx ~\\n!01BTX04000161\\r "
+                          "7e0a21303142545830343030303136310d",
+                          "program COM3 19200,e,8,1 timeout ~\\n!01BTX04000161\\r "
+                          "7e0a21303142545830343030303136310d waited=Nms",
+                          close};
+    QTest::newRow("device gone") << Command::ReadIdentity << one(FaultKind::HangUp)
+                                 << QByteArrayList{open,
+                                                   "program COM3 19200,e,8,1 tx " + request,
+                                                   "module COM3 19200,e,8,1 rx " + request,
+                                                   "module COM3 19200,e,8,1 hang-up - -",
+                                                   "program COM3 19200,e,8,1 lost - -",
+                                                   close};
+    QTest::newRow("no reply expected")
+        << QByteArray("00X") << QList<Fault>{}
+        << QByteArrayList{open, "program COM3 19200,e,8,1 tx \\t00X51\\r 0930305835310d",
+                          "module COM3 19200,e,8,1 rx \\t00X51\\r 0930305835310d", close};
+}
+
+void FrameTraceTest::exchangeLines()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(QList<Fault>, faults);
+    QFETCH(QByteArrayList, lines);
+
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(Port);
+    for (const Fault &fault : faults)
+        module.addFault(fault);
+    const QString logPath = ports.configFolder() + QStringLiteral("/frames.log");
+    QString error;
+    LinkServices services = LinkServices::system();
+    services.trace = FrameTrace::open(logPath, error);
+    QVERIFY2(services.trace, qPrintable(error));
+    {
+        PortAccess port(ports.portMap(), services);
+        OpenedPort opened(port, Port, Mode);
+        QVERIFY(opened.isOpen());
+        CommandExchange exchange(port);
+        exchange.SendCommand(command);
+    }
+
+    QList<TimedLine> merged;
+    QFile log(logPath);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray written = log.readAll();
+    QVERIFY(written.endsWith('\n'));
+    for (const QByteArray &line : written.chopped(1).split('\n'))
+        merged << timed("program", line);
+    for (const TraceEntry &entry : module.trace())
+        merged << timed("module", entry.line());
+    std::stable_sort(merged.begin(), merged.end(),
+                     [](const TimedLine &a, const TimedLine &b) { return a.micros < b.micros; });
+
+    static const QRegularExpression waited(QStringLiteral("waited=(\\d+)ms$"));
+    QByteArrayList seen;
+    for (TimedLine &line : merged) {
+        const QRegularExpressionMatch match = waited.match(QString::fromLatin1(line.text));
+        if (match.hasMatch()) {
+            const int ms = match.captured(1).toInt();
+            QVERIFY2(ms > 150 && ms <= 260, qPrintable(match.captured(0)));
+            line.text.replace(match.captured(0).toLatin1(), "waited=Nms");
+        }
+        seen << line.text;
+    }
+    QCOMPARE(seen, lines);
+}
+
+void FrameTraceTest::failedOpen()
+{
+    SimulatedPorts ports;
+    const QString logPath = ports.configFolder() + QStringLiteral("/frames.log");
+    QString error;
+    LinkServices services = LinkServices::system();
+    services.trace = FrameTrace::open(logPath, error);
+    QVERIFY2(services.trace, qPrintable(error));
+    PortAccess port(ports.portMap(), services);
+    QVERIFY(!port.OpenPort(7, Mode));
+
+    QFile log(logPath);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray line = log.readAll();
+    QCOMPARE(timed("program", line.chopped(1)).text,
+             "program COM7 19200,e,8,1 open-failed - - " + port.LastOpenFailure().toUtf8());
+    QVERIFY(line.endsWith(": no serial device by that number\n"));
+}
+
+QTEST_GUILESS_MAIN(FrameTraceTest)
+#include "test_frame_trace.moc"
