@@ -3,10 +3,15 @@
 #include "command_line.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tx4040"));
+    // The subcommands give every reason on standard error themselves; QT_LOGGING_RULES
+    // can still turn the categories on.
+    QLoggingCategory::setFilterRules(
+        QStringLiteral("tx4040.link.warning=false\ntx4040.scan.warning=false"));
     return RunCommandLine(QCoreApplication::arguments().mid(1));
 }

@@ -54,6 +54,13 @@ QString StoredSettings::defaultFilePath()
     return VantrelConfigFolder() + QStringLiteral("/Morvale.reg");
 }
 
+StoredSettings StoredSettings::readOnly() const
+{
+    StoredSettings copy(*this);
+    copy.m_readOnly = true;
+    return copy;
+}
+
 void StoredSettings::LoadSettings(SharedState &state) const
 {
     state.ScanCommNo = 0;
@@ -80,6 +87,8 @@ void StoredSettings::LoadSettings(SharedState &state) const
 
 void StoredSettings::SaveScanSettings(const SharedState &state) const
 {
+    if (m_readOnly)
+        return;
     RegistryFile key(m_filePath, KeyPath, m_onStep);
     if (!key.create())
         return;
@@ -93,6 +102,8 @@ void StoredSettings::SaveScanSettings(const SharedState &state) const
 
 void StoredSettings::SaveLanguageFlag(const SharedState &state) const
 {
+    if (m_readOnly)
+        return;
     RegistryFile key(m_filePath, KeyPath, m_onStep);
     if (!key.create())
         return;

@@ -14,6 +14,10 @@ public:
     // $XDG_CONFIG_HOME/VANTREL/Morvale.reg, XDG_CONFIG_HOME defaulting to ~/.config.
     static QString defaultFilePath();
 
+    // The same file, never written: saves do nothing. For work whose finds are not to be
+    // kept.
+    StoredSettings readOnly() const;
+
     void LoadSettings(SharedState &state) const;
     void SaveScanSettings(const SharedState &state) const;
     void SaveLanguageFlag(const SharedState &state) const;
@@ -21,4 +25,5 @@ public:
 private:
     QString m_filePath;
     WriteStepHook m_onStep;
+    bool m_readOnly = false;
 };

@@ -16,7 +16,6 @@ namespace {
 constexpr int RememberedPlaceTries = 3;
 constexpr int SearchTries = 2;
 constexpr int InformationTries = 2;
-constexpr int HighestPort = 16;
 
 QString portText(const WorkflowContext &c, int row, int port)
 {
@@ -31,16 +30,20 @@ void noteFailedOpen(const WorkflowContext &c, QStringList &unopened)
 }
 
 // Phase 1: the port and setting where the module was last found.
-bool foundAtRememberedPlace(WorkflowContext &c, QStringList &unopened)
+bool foundAtRememberedPlace(WorkflowContext &c, const ScanLimits &limits, QStringList &unopened)
 {
-    if (c.state.ScanCommNo <= 0)
+    if (c.state.ScanCommNo <= 0 ||
+        (!limits.rememberedPlaceAnywhere && !limits.includes(c.state.ScanCommNo)))
         return false;
     c.window.selectBaudRate(ListIndexOfRememberedSetting(c.state));
     const OpenedPort opened(c.port, c.state.ScanCommNo, c.state.ScanBaudRate);
     if (!opened.isOpen()) {
-        qCWarning(lcScan, "the remembered place COM%d cannot be opened; searching COM1 to COM%d",
-                  c.state.ScanCommNo, HighestPort);
-        noteFailedOpen(c, unopened);
+        if (limits.search)
+            qCWarning(lcScan,
+                      "the remembered place COM%d cannot be opened; searching COM%d to COM%d",
+                      c.state.ScanCommNo, limits.firstPort, limits.lastPort);
+        // Said even where the number names nothing now: the module was last found there.
+        unopened.append(c.port.LastOpenFailure());
         return false;
     }
     c.window.showMessage(portText(c, MessageRow::ScanCom, c.state.ScanCommNo));
@@ -84,9 +87,11 @@ Probe probe(WorkflowContext &c, int port, int index, QStringList &unopened)
 }
 
 // Phase 2: COM1 to COM16, slowest setting first; a port that does not open is left.
-bool foundBySearch(WorkflowContext &c, QStringList &unopened)
+bool foundBySearch(WorkflowContext &c, const ScanLimits &limits, QStringList &unopened)
 {
-    for (int port = 1; port <= HighestPort && !c.state.StopRequested; ++port) {
+    if (!limits.search)
+        return false;
+    for (int port = limits.firstPort; port <= limits.lastPort && !c.state.StopRequested; ++port) {
         for (int index = 0; index < BaudRateModeCount && !c.state.StopRequested; ++index) {
             const bool locked = c.window.controls().baudRateLocked;
             const Probe result =
@@ -152,6 +157,11 @@ bool readInformation(WorkflowContext &c)
 
 void ScanModule(WorkflowContext &c)
 {
+    ScanModule(c, ScanLimits{});
+}
+
+void ScanModule(WorkflowContext &c, const ScanLimits &limits)
+{
     ModuleWindow &w = c.window;
     Work work(c, Activity::Waiting);
     w.processMessages();
@@ -166,7 +176,8 @@ void ScanModule(WorkflowContext &c)
     c.state.ModuleFound = false;
 
     QStringList unopened;
-    const bool answered = foundAtRememberedPlace(c, unopened) || foundBySearch(c, unopened);
+    const bool answered =
+        foundAtRememberedPlace(c, limits, unopened) || foundBySearch(c, limits, unopened);
     const bool informed = answered && readInformation(c);
     // Asked to close: the scan ends at the exchange it was in, with the port closed and
     // without an outcome; the window goes back to idle on the way out.

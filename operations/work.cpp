@@ -41,6 +41,11 @@ Activity settled(Activity activity)
 
 } // namespace
 
+int ToneHzOf(Outcome outcome)
+{
+    return lookOf(outcome).toneHz;
+}
+
 void ShowOutcome(const WorkflowContext &c, Outcome outcome, const QString &message)
 {
     const OutcomeLook look = lookOf(outcome);

@@ -42,6 +42,9 @@ private:
     Activity m_activity;
 };
 
+// The outcome's tone, by which a front end without a lamp can tell a success.
+int ToneHzOf(Outcome outcome);
+
 // An outcome that needs no work on the window: its lamp, if it has one, the message
 // and its tone.
 void ShowOutcome(const WorkflowContext &context, Outcome outcome, const QString &message);

@@ -42,6 +42,12 @@ void Workflows::scanModule(ModuleWindow &window)
     run(ScanModule, window);
 }
 
+void Workflows::scanModule(ModuleWindow &window, const ScanLimits &limits)
+{
+    WorkflowContext context = contextFor(window);
+    ScanModule(context, limits);
+}
+
 void Workflows::setModuleId(ModuleWindow &window)
 {
     run(SetModuleId, window);

@@ -12,6 +12,7 @@ class PortMap;
 class StoredSettings;
 struct LinkServices;
 struct SharedState;
+struct ScanLimits;
 struct WorkflowContext;
 
 // What a front end holds: the link to the module and the workflows on it. Each
@@ -29,6 +30,7 @@ public:
     Workflows &operator=(const Workflows &) = delete;
 
     void scanModule(ModuleWindow &window);
+    void scanModule(ModuleWindow &window, const ScanLimits &limits);
     void setModuleId(ModuleWindow &window);
     void setModuleBaudRate(ModuleWindow &window);
     void setModuleMode(ModuleWindow &window);

@@ -1,6 +1,8 @@
 // The command-line front end, run as a program against simulated modules.
 
+#include "baud_rate_modes.h"
 #include "simulated_ports.h"
+#include "stored_settings.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -8,6 +10,7 @@
 #include <QProcess>
 #include <QTest>
 
+#include <csignal>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,10 +24,23 @@ struct Run
     QByteArray errors;
 };
 
+// The program as a technician runs it, with the pty line library that lets the
+// simulated module's pseudo-terminal carry parity (see tx4040-sim --).
+void start(QProcess &program, const QStringList &arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LD_PRELOAD"),
+                       QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/../lib/libtx4040_ptyline.so"));
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("verify_asan_link_order=0"));
+    program.setProcessEnvironment(environment);
+    program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tx4040"), arguments);
+}
+
 Run tx4040(const QStringList &arguments)
 {
     QProcess program;
-    program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tx4040"), arguments);
+    start(program, arguments);
     Run run;
     if (!program.waitForFinished(30000))
         return run;
@@ -32,6 +48,35 @@ Run tx4040(const QStringList &arguments)
     run.output = program.readAllStandardOutput();
     run.errors = program.readAllStandardError();
     return run;
+}
+
+void remember(int port, int settingIndex)
+{
+    SharedState place;
+    place.ScanCommNo = port;
+    place.ScanBaudRateNo = settingIndex;
+    place.ScanBaudRate = BaudRateModes().at(settingIndex);
+    StoredSettings().SaveScanSettings(place);
+}
+
+// "COM3 9600,e,8,1", or "none".
+QString storedPlace()
+{
+    SharedState stored;
+    StoredSettings().LoadSettings(stored);
+    if (stored.ScanCommNo == 0)
+        return QStringLiteral("none");
+    return QStringLiteral("COM%1 %2").arg(stored.ScanCommNo).arg(stored.ScanBaudRate);
+}
+
+// "42 3 hold 0101": ID, setting index, mode and input polarity.
+QString summary(const ModuleState &module)
+{
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(QString::fromLatin1(module.id))
+        .arg(module.settingIndex)
+        .arg(module.holdMode ? QStringLiteral("hold") : QStringLiteral("normal"))
+        .arg(QString::fromLatin1(module.polarity.left(4)));
 }
 
 } // namespace
@@ -46,6 +91,14 @@ private slots:
     void emptyPortsFolderIsNamed();
     void usageErrors_data();
     void usageErrors();
+    void moduleSubcommands_data();
+    void moduleSubcommands();
+    void scanAsJson();
+    void everyPortFindsEachModule_data();
+    void everyPortFindsEachModule();
+    void traceOfOneExchange();
+    void watch_data();
+    void watch();
 };
 
 void CommandLineTest::portsSaysWhatEachNumberIs()
@@ -158,6 +211,25 @@ void CommandLineTest::usageErrors_data()
     QTest::newRow("unknown subcommand") << QStringList{"bogus"} << QByteArray("unknown subcommand");
     QTest::newRow("unknown option") << QStringList{"ports", "--bogus"} << QByteArray("bogus");
     QTest::newRow("stray argument") << QStringList{"ports", "7"} << QByteArray("no arguments");
+    QTest::newRow("ID of three digits") << QStringList{"set-id", "100"} << QByteArray("100");
+    QTest::newRow("ID not a number") << QStringList{"set-id", "7x"} << QByteArray("7x");
+    QTest::newRow("ID zero") << QStringList{"set-id", "0"} << QByteArray("1 to 99");
+    QTest::newRow("bad mode string")
+        << QStringList{"set-setting", "9600,x,8,1"} << QByteArray("9600,x,8,1");
+    QTest::newRow("setting index 12") << QStringList{"set-setting", "12"} << QByteArray("12");
+    QTest::newRow("bad mode") << QStringList{"set-mode", "fast"} << QByteArray("hold or normal");
+    QTest::newRow("polarity of three")
+        << QStringList{"set-mode", "hold", "--polarity", "010"} << QByteArray("010");
+    QTest::newRow("outputs not flags")
+        << QStringList{"watch", "--outputs", "10a0"} << QByteArray("10a0");
+    QTest::newRow("no cycles") << QStringList{"watch", "--cycles", "0"} << QByteArray("cycles");
+    QTest::newRow("unknown language")
+        << QStringList{"info", "--language", "Klingon"} << QByteArray("Klingon");
+    QTest::newRow("trace that cannot be written")
+        << QStringList{"info", "--trace", "/nonexistent/trace.txt"}
+        << QByteArray("/nonexistent/trace.txt");
+    QTest::newRow("port and every port")
+        << QStringList{"scan", "--port", "1", "--every-port"} << QByteArray("exclude");
 }
 
 void CommandLineTest::usageErrors()
@@ -165,10 +237,260 @@ void CommandLineTest::usageErrors()
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, said);
     SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(1);
+    remember(1, DefaultBaudRateIndex);
     const Run run = tx4040(arguments);
     QCOMPARE(run.exitCode, 2);
     QVERIFY(run.output.isEmpty());
     QVERIFY2(run.errors.contains(said), run.errors.constData());
+    QVERIFY(module.heardCommands().isEmpty());
+}
+
+void CommandLineTest::moduleSubcommands_data()
+{
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<int>("rememberedPort"); // 0: none
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("said");
+    QTest::addColumn<QString>("moduleAfter");
+    QTest::addColumn<QString>("storedAfter");
+    QTest::addColumn<QByteArray>("reason");
+    // The module answers at COM3, 9600,e,8,1, with ID 42 and inputs DI2, DI4 inverted.
+    const QString untouched = QStringLiteral("42 3 hold 0101");
+    const QString here = QStringLiteral("COM3 9600,e,8,1");
+    QTest::newRow("scan searches all twelve settings")
+        << false << 0 << QStringList{"scan"} << 0 << QByteArray("port: COM3\ndevice: ") << untouched
+        << here << QByteArray();
+    QTest::newRow("scan locked at another setting")
+        << false << 0 << QStringList{"scan", "--setting", "19200,e,8,1"} << 1
+        << QByteArray("Module Not Find") << untouched << QStringLiteral("none") << QByteArray();
+    QTest::newRow("scan without storing")
+        << false << 0 << QStringList{"scan", "--port", "3", "--no-store"} << 0
+        << QByteArray("id: 42") << untouched << QStringLiteral("none") << QByteArray();
+    QTest::newRow("scan of a port that is a file")
+        << false << 0 << QStringList{"scan", "--port", "6"} << 3 << QByteArray("Module Not Find")
+        << untouched << QStringLiteral("none") << QByteArray(": not a terminal");
+    QTest::newRow("scan of a silent port")
+        << true << 0 << QStringList{"scan", "--port", "3"} << 1 << QByteArray("Module Not Find")
+        << untouched << QStringLiteral("none") << QByteArray();
+    QTest::newRow("info") << false << 3 << QStringList{"info"} << 0
+                          << QByteArray("version: 01.05-03\nmode: hold\npolarity: 0101\n")
+                          << untouched << here << QByteArray();
+    QTest::newRow("info where the remembered port is gone")
+        << false << 5 << QStringList{"info"} << 3 << QByteArray("Module Not Find") << untouched
+        << QStringLiteral("COM5 9600,e,8,1") << QByteArray("COM5: no serial device");
+    QTest::newRow("info with nothing remembered")
+        << false << 0 << QStringList{"info"} << 1 << QByteArray() << untouched
+        << QStringLiteral("none") << QByteArray("run tx4040 scan first");
+    QTest::newRow("set-id") << false << 3 << QStringList{"set-id", "7"} << 0
+                            << QByteArray("Set Module ID Ok\n") << QStringLiteral("07 3 hold 0101")
+                            << here << QByteArray();
+    QTest::newRow("set-id in Traditional Chinese")
+        << false << 3 << QStringList{"set-id", "07", "--language", "ChineseBIG5"} << 0
+        << QStringLiteral("設定模組編號完成\n").toUtf8() << QStringLiteral("07 3 hold 0101") << here
+        << QByteArray();
+    QTest::newRow("set-id to a silent module")
+        << true << 3 << QStringList{"set-id", "7"} << 1 << QByteArray("Module Not Find")
+        << untouched << here << QByteArray();
+    QTest::newRow("set-setting remembers the new one")
+        << false << 3 << QStringList{"set-setting", "115200,n,8,1"} << 0
+        << QByteArray("Set Module BaudRate Ok") << QStringLiteral("42 10 hold 0101")
+        << QStringLiteral("COM3 115200,n,8,1") << QByteArray();
+    QTest::newRow("set-mode keeps the polarity read")
+        << false << 3 << QStringList{"set-mode", "normal"} << 0 << QByteArray("Set Module Mode Ok")
+        << QStringLiteral("42 3 normal 0101") << here << QByteArray();
+    QTest::newRow("set-mode with a polarity")
+        << false << 3 << QStringList{"set-mode", "hold", "--polarity", "1000"} << 0
+        << QByteArray("Set Module Mode Ok") << QStringLiteral("42 3 hold 1000") << here
+        << QByteArray();
+    QTest::newRow("factory") << false << 3 << QStringList{"factory"} << 0
+                             << QByteArray("Set Factory Default Ok")
+                             << QStringLiteral("01 5 hold 0000")
+                             << QStringLiteral("COM3 19200,e,8,1") << QByteArray();
+}
+
+void CommandLineTest::moduleSubcommands()
+{
+    QFETCH(bool, silent);
+    QFETCH(int, rememberedPort);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, said);
+    QFETCH(QString, moduleAfter);
+    QFETCH(QString, storedAfter);
+    QFETCH(QByteArray, reason);
+    SimulatedPorts ports;
+    ModuleState state;
+    state.id = "42";
+    state.polarity = "0101" + QByteArray(12, '0');
+    state.settingIndex = 3;
+    SimulatedModule &module = silent ? ports.addSilentPort(3) : ports.addModule(3, 3, state);
+    QFile file(ports.configFolder() + QStringLiteral("/notes.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(file.fileName(), ports.portsFolder() + QStringLiteral("/COM6")));
+    if (rememberedPort)
+        remember(rememberedPort, 3);
+
+    const Run run = tx4040(arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.output.contains(said), run.output.constData());
+    QVERIFY2(run.errors.contains(reason), run.errors.constData());
+    if (!silent)
+        QCOMPARE(summary(module.state()), moduleAfter);
+    QCOMPARE(storedPlace(), storedAfter);
+}
+
+void CommandLineTest::scanAsJson()
+{
+    SimulatedPorts ports;
+    ports.addSilentPort(1);
+    ModuleState state;
+    state.id = "42";
+    state.holdMode = false;
+    state.polarity = "0011" + QByteArray(12, '0');
+    ports.addModule(2, 7, state);
+    const Run run = tx4040({QStringLiteral("scan"), QStringLiteral("--json"),
+                            QStringLiteral("--language"), QStringLiteral("ChineseGB")});
+    QCOMPARE(run.exitCode, 0);
+    const QJsonObject report = QJsonDocument::fromJson(run.output).object();
+    QVERIFY(report.value(QStringLiteral("found")).toBool());
+    QVERIFY(report.value(QStringLiteral("stored")).toBool());
+    const QJsonObject module = report.value(QStringLiteral("modules")).toArray().first().toObject();
+    QCOMPARE(module.value(QStringLiteral("port")).toInt(), 2);
+    QCOMPARE(module.value(QStringLiteral("device")).toString(), ports.portMap().devicePath(2));
+    QCOMPARE(module.value(QStringLiteral("setting")).toString(), QStringLiteral("38400,e,8,1"));
+    QCOMPARE(module.value(QStringLiteral("id")).toString(), QStringLiteral("42"));
+    QCOMPARE(module.value(QStringLiteral("serial")).toString(), QStringLiteral("TX040001"));
+    QCOMPARE(module.value(QStringLiteral("version")).toString(), QStringLiteral("01.05-03"));
+    QCOMPARE(module.value(QStringLiteral("mode")).toString(), QStringLiteral("normal"));
+    QCOMPARE(module.value(QStringLiteral("polarity")).toString(), QStringLiteral("0011"));
+    // English keys, the message in the language asked for.
+    QCOMPARE(module.value(QStringLiteral("message")).toString(),
+             QStringLiteral("读取模组资讯完成. (串口 : #2)"));
+    QCOMPARE(storedPlace(), QStringLiteral("COM2 38400,e,8,1"));
+}
+
+void CommandLineTest::everyPortFindsEachModule_data()
+{
+    QTest::addColumn<QList<int>>("modulePorts");
+    QTest::addColumn<QString>("storedAfter");
+    QTest::newRow("three modules: none stored") << QList<int>{2, 5, 7} << QStringLiteral("none");
+    QTest::newRow("one module: stored") << QList<int>{5} << QStringLiteral("COM5 19200,e,8,1");
+}
+
+void CommandLineTest::everyPortFindsEachModule()
+{
+    QFETCH(QList<int>, modulePorts);
+    QFETCH(QString, storedAfter);
+    SimulatedPorts ports;
+    // Each module at a setting of its own, the others silent.
+    for (int port = 1; port <= 8; ++port) {
+        if (modulePorts.contains(port))
+            ports.addModule(port, port % BaudRateModeCount,
+                            ModuleWithSerial("TX04000" + QByteArray::number(port)));
+        else
+            ports.addSilentPort(port);
+    }
+    const Run run =
+        tx4040({QStringLiteral("scan"), QStringLiteral("--every-port"), QStringLiteral("--json")});
+    QCOMPARE(run.exitCode, 0);
+    const QJsonObject report = QJsonDocument::fromJson(run.output).object();
+    QList<int> found;
+    for (const QJsonValue &value : report.value(QStringLiteral("modules")).toArray()) {
+        const QJsonObject module = value.toObject();
+        const int port = module.value(QStringLiteral("port")).toInt();
+        found.append(port);
+        QCOMPARE(module.value(QStringLiteral("setting")).toString(),
+                 BaudRateModes().at(port % BaudRateModeCount));
+        QCOMPARE(module.value(QStringLiteral("serial")).toString(),
+                 QStringLiteral("TX04000%1").arg(port));
+    }
+    QCOMPARE(found, modulePorts);
+    QCOMPARE(report.value(QStringLiteral("stored")).toBool(), storedAfter != u"none");
+    QCOMPARE(storedPlace(), storedAfter);
+}
+
+void CommandLineTest::traceOfOneExchange()
+{
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(4);
+    module.addFault(Fault{FaultKind::NoReply, "B00V", 1, 0, {}});
+    remember(4, DefaultBaudRateIndex);
+    const QString trace = ports.configFolder() + QStringLiteral("/trace.txt");
+    const Run run = tx4040({QStringLiteral("info"), QStringLiteral("--trace"), trace});
+    QCOMPARE(run.exitCode, 0);
+    QFile file(trace);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = file.readAll().split('\n');
+    // Without the time, the first field: the rest is the same on every run.
+    for (QByteArray &line : lines)
+        line = line.mid(line.indexOf(' ') + 1);
+    QVERIFY(lines.size() > 7);
+    QCOMPARE(lines[0], QByteArray("COM4 19200,e,8,1 open - -"));
+    QCOMPARE(lines[1], QByteArray("COM4 19200,e,8,1 tx \\tB00B09\\r 094230304230390d"));
+    QCOMPARE(lines[2], QByteArray("COM4 19200,e,8,1 rx \\n!01BTX04000161\\r "
+                                  "0a21303142545830343030303136310d"));
+    QCOMPARE(lines[3], QByteArray("COM4 19200,e,8,1 close - -"));
+    QCOMPARE(lines[4], QByteArray("COM4 19200,e,8,1 open - -"));
+    QCOMPARE(lines[5], QByteArray("COM4 19200,e,8,1 tx \\tB00V1D\\r 094230305631440d"));
+    QVERIFY2(lines[6].startsWith("COM4 19200,e,8,1 timeout - - waited="), lines[6].constData());
+}
+
+void CommandLineTest::watch_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("stopped by SIGTERM") << QStringLiteral("sigterm") << 0;
+    QTest::newRow("ended by the cycle count") << QStringLiteral("cycles") << 0;
+    QTest::newRow("port vanishes") << QStringLiteral("hang-up") << 1;
+}
+
+void CommandLineTest::watch()
+{
+    QFETCH(QString, ending);
+    QFETCH(int, exitCode);
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(2);
+    module.setContactSchedule({"1000", "0100"}, 150);
+    remember(2, DefaultBaudRateIndex);
+    QStringList arguments{QStringLiteral("watch"), QStringLiteral("--outputs"),
+                          QStringLiteral("1010"), QStringLiteral("--json")};
+    if (ending == u"cycles")
+        arguments << QStringLiteral("--cycles") << QStringLiteral("20");
+    QProcess program;
+    start(program, arguments);
+    // Three changes of the inputs seen, then the ending.
+    QByteArray output;
+    QTRY_VERIFY_WITH_TIMEOUT((output += program.readAllStandardOutput()).count('\n') >= 3, 10000);
+    if (ending == u"sigterm")
+        ::kill(pid_t(program.processId()), SIGTERM);
+    else if (ending == u"hang-up")
+        module.hangUp();
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), exitCode);
+    output += program.readAllStandardOutput();
+    QString previous;
+    for (const QByteArray &line : output.trimmed().split('\n')) {
+        const QJsonObject reading = QJsonDocument::fromJson(line).object();
+        const QString inputs = reading.value(QStringLiteral("inputs")).toString();
+        QVERIFY2(inputs == u"1000" || inputs == u"0100", line.constData());
+        QVERIFY(inputs != previous); // a line for each change only
+        QVERIFY(QDateTime::fromString(reading.value(QStringLiteral("time")).toString(),
+                                      Qt::ISODateWithMs)
+                    .isValid());
+        previous = inputs;
+    }
+    if (ending == u"hang-up") {
+        const QByteArray errors = program.readAllStandardError();
+        QVERIFY2(errors.contains("COM2"), errors.constData());
+        return;
+    }
+    // The module keeps the outputs, and the port is free for the next program.
+    QCOMPARE(module.state().outputs, QByteArray("1010"));
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(2, QStringLiteral("19200,e,8,1")));
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)

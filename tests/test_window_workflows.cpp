@@ -8,8 +8,14 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QProcess>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -61,6 +67,7 @@ private slots:
     void liveLoopStoppedBy();
     void closeDuringTheLiveLoop();
     void closeDuringAScan();
+    void permissionFailureInTheTooltip();
 };
 
 void WindowWorkflowsTest::scanFillsTheWindow()
@@ -272,6 +279,67 @@ void WindowWorkflowsTest::closeDuringAScan()
     for (const SimulatedModule *port : silent)
         requests += int(port->trace().size());
     QVERIFY2(requests <= 3, qPrintable(QString::number(requests)));
+}
+
+void WindowWorkflowsTest::permissionFailureInTheTooltip()
+{
+    // Root opens every device: as root the test gives COM3's device to group dialout and
+    // runs itself again as nobody, in no group, on that ports folder.
+    const QString preparedPorts = qEnvironmentVariable("TX4040_TEST_PORTS_FOLDER");
+    if (::geteuid() == 0) {
+        SimulatedPorts ports;
+        const QByteArray device = QFile::encodeName(ports.addModule(3).devicePath());
+        const struct group *dialout = ::getgrnam("dialout");
+        QVERIFY(dialout);
+        QCOMPARE(::chown(device.constData(), 0, dialout->gr_gid), 0);
+        QCOMPARE(::chmod(device.constData(), 0660), 0);
+        for (const QString &folder :
+             {ports.configFolder(), ports.configFolder() + "/VANTREL", ports.portsFolder()})
+            QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+        QProcess nobody;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TX4040_TEST_PORTS_FOLDER"), ports.portsFolder());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        nobody.setProcessEnvironment(environment);
+        nobody.setProcessChannelMode(QProcess::MergedChannels);
+        nobody.start(QStringLiteral("setpriv"),
+                     {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                      QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                      QStringLiteral("permissionFailureInTheTooltip")});
+        QVERIFY(nobody.waitForFinished(30000));
+        QVERIFY2(nobody.exitCode() == 0, nobody.readAll().constData());
+        return;
+    }
+
+    // Anyone else: a device closed to its own owner.
+    std::optional<SimulatedPorts> ownPorts;
+    QString portsFolder = preparedPorts;
+    if (portsFolder.isEmpty()) {
+        ownPorts.emplace();
+        portsFolder = ownPorts->portsFolder();
+        QCOMPARE(::chmod(QFile::encodeName(ownPorts->addModule(3).devicePath()).constData(), 0), 0);
+    }
+    const QString device = PortMap(portsFolder).mappedPath(3);
+    QTemporaryDir config;
+    MessageTable messages;
+    SharedState state;
+    StoredSettings settings(config.path() + QStringLiteral("/Morvale.reg"));
+    Workflows workflows(state, messages, settings, PortMap(portsFolder), LinkServices::system(),
+                        [](int, int) {});
+    TfrmModule window(state, messages, settings, workflows);
+    window.show();
+    QTest::mouseClick(window.findChild<QAbstractButton *>(QStringLiteral("btnScan")),
+                      Qt::LeftButton);
+
+    const QLabel *message = window.findChild<QLabel *>(QStringLiteral("pnMsg"));
+    QCOMPARE(message->text(), QStringLiteral("Module Not Find"));
+    const QString reason = message->toolTip();
+    QVERIFY2(reason.contains(QStringLiteral("COM3 (%1): permission denied: ").arg(device)),
+             qPrintable(reason));
+    if (!preparedPorts.isEmpty())
+        QVERIFY2(reason.contains(QStringLiteral("belongs to group dialout, which you are not in: "
+                                                "add yourself to group dialout and log in again")),
+                 qPrintable(reason));
 }
 
 QTEST_MAIN(WindowWorkflowsTest)

@@ -1,0 +1,92 @@
+#include "cli_session.h"
+
+#include "command_line.h"
+#include "config_folder.h"
+#include "module_scan.h"
+#include "work.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+StoredSettings settingsFor(const SessionOptions &options)
+{
+    const StoredSettings stored;
+    return options.store ? stored : stored.readOnly();
+}
+
+} // namespace
+
+CliSession::CliSession(const SessionOptions &options)
+    : m_settings(settingsFor(options)), m_ports(PortsFolder()), m_services(options.services),
+      m_window(options.showProgress),
+      m_workflows(m_state, m_messages, m_settings, m_ports, m_services,
+                  [this](int frequencyHz, int) { m_toneHz = frequencyHz; }),
+      m_stores(options.store)
+{
+    m_settings.LoadSettings(m_state);
+    if (options.language)
+        m_state.LanguageIndex = *options.language;
+    m_window.onMessages = [] { QCoreApplication::processEvents(); };
+    QObject::connect(&m_signals, &TerminationSignals::terminationRequested, [this] {
+        m_stopped = true;
+        if (m_state.ProcessRunning)
+            m_state.ProcessRunning = false;
+        else
+            m_state.StopRequested = true;
+    });
+}
+
+int CliSession::scan(const ScanLimits &limits)
+{
+    m_toneHz = 0;
+    m_window.forgetMessages();
+    m_workflows.scanModule(m_window, limits);
+    return outcomeStatus();
+}
+
+int CliSession::readAtRememberedPlace()
+{
+    ScanLimits limits;
+    limits.search = false;
+    return scan(limits);
+}
+
+int CliSession::run(void (Workflows::*workflow)(ModuleWindow &))
+{
+    m_toneHz = 0;
+    m_window.forgetMessages();
+    (m_workflows.*workflow)(m_window);
+    return outcomeStatus();
+}
+
+bool CliSession::portOpened(const ConsoleWindow &window) const
+{
+    // Every port a scan opens shows "Scan COM : #n".
+    return window.showedMessageStarting(
+        m_messages.text(MessageRow::ScanCom, m_state.LanguageIndex) + QStringLiteral(" : #"));
+}
+
+int CliSession::outcomeStatus() const
+{
+    if (m_toneHz == ToneHzOf(Outcome::Success))
+        return ExitStatus::Done;
+    if (m_window.explanation().isEmpty())
+        return ExitStatus::NoAnswer;
+    // Reasons for ports that would not open: the port's fault only when no port opened
+    // at all.
+    return portOpened(m_window) ? ExitStatus::NoAnswer : ExitStatus::PortNotOpened;
+}
+
+void CliSession::tellReasons() const
+{
+    if (m_stopped)
+        std::fputs("tx4040: stopped\n", stderr);
+    const QString reasons = m_window.explanation();
+    if (reasons.isEmpty())
+        return;
+    const QByteArray text = "tx4040: " + reasons.toUtf8().replace("\n", "\ntx4040: ") + '\n';
+    std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+}

@@ -1,0 +1,201 @@
+#include "module_commands.h"
+
+#include "baud_rate_modes.h"
+#include "cli_session.h"
+#include "command_arguments.h"
+#include "command_line.h"
+#include "console_output.h"
+#include "module_facts.h"
+#include "module_scan.h"
+#include "port_diagnosis.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace {
+
+QJsonArray reasonsOf(const CliSession &session)
+{
+    QJsonArray reasons;
+    for (const QString &reason : session.window().explanation().split(u'\n', Qt::SkipEmptyParts))
+        reasons.append(reason);
+    return reasons;
+}
+
+// What a scan or info run prints: the module it read, or the message it ended with.
+int reportScan(CliSession &session, int status, bool json, bool stored)
+{
+    const bool found = status == ExitStatus::Done;
+    const ModuleFacts facts = ModuleFacts::from(session.window(), session.state(), session.ports());
+    if (json) {
+        QJsonObject report{
+            {QStringLiteral("found"), found},
+            {QStringLiteral("message"), session.window().lastMessage()},
+            {QStringLiteral("modules"), found ? QJsonArray{facts.json()} : QJsonArray{}},
+            {QStringLiteral("stored"), found && stored},
+            {QStringLiteral("reasons"), reasonsOf(session)}};
+        WriteTo(stdout, QJsonDocument(report).toJson(QJsonDocument::Indented));
+    } else {
+        WriteTo(stdout, found ? facts.text() : session.window().lastMessage().toUtf8() + '\n');
+    }
+    if (!found)
+        session.tellReasons();
+    return status;
+}
+
+bool placeRemembered(const CliSession &session)
+{
+    if (session.state().ScanCommNo > 0)
+        return true;
+    WriteTo(stderr, "tx4040: no place is remembered yet: run tx4040 scan first\n");
+    return false;
+}
+
+// The remembered place read first; false (with what was said) when nothing answered.
+bool moduleReadFirst(CliSession &session, int &status)
+{
+    status = ExitStatus::NoAnswer;
+    if (!placeRemembered(session))
+        return false;
+    status = session.readAtRememberedPlace();
+    if (status == ExitStatus::Done)
+        return true;
+    WriteTo(stdout, session.window().lastMessage().toUtf8() + '\n');
+    session.tellReasons();
+    return false;
+}
+
+int reportSetting(CliSession &session, int status)
+{
+    WriteTo(stdout, session.window().lastMessage().toUtf8() + '\n');
+    if (status != ExitStatus::Done)
+        session.tellReasons();
+    return status;
+}
+
+// From now on the program talks to the module at this setting; kept for the next run,
+// which is another process.
+void rememberSetting(CliSession &session, int settingIndex)
+{
+    session.state().ScanBaudRateNo = settingIndex;
+    session.state().ScanBaudRate = BaudRateModes().at(settingIndex);
+    session.settings().SaveScanSettings(session.state());
+}
+
+QString timestamp()
+{
+    return QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
+}
+
+} // namespace
+
+int ScanCommand(CliSession &session, const ScanRequest &request)
+{
+    ScanLimits limits;
+    if (request.port) {
+        limits.firstPort = limits.lastPort = *request.port;
+        limits.rememberedPlaceAnywhere = false;
+    }
+    // The lock box: one setting on every port, the one the list shows.
+    session.window().values().baudRateLocked = request.settingIndex.has_value();
+    if (request.settingIndex) {
+        session.state().ScanBaudRateNo = *request.settingIndex;
+        session.state().ScanBaudRate = BaudRateModes().at(*request.settingIndex);
+    }
+    const int status = session.scan(limits);
+    // A find at the remembered port with a setting other than the stored one.
+    if (status == ExitStatus::Done && request.settingIndex)
+        session.settings().SaveScanSettings(session.state());
+    return reportScan(session, status, request.json, session.stores());
+}
+
+int InfoCommand(CliSession &session, bool json)
+{
+    if (!placeRemembered(session))
+        return ExitStatus::NoAnswer;
+    return reportScan(session, session.readAtRememberedPlace(), json, false);
+}
+
+int SetIdCommand(CliSession &session, const QString &moduleId)
+{
+    int status = 0;
+    if (!moduleReadFirst(session, status))
+        return status;
+    session.window().values().moduleId = moduleId;
+    return reportSetting(session, session.run(&Workflows::setModuleId));
+}
+
+int SetSettingCommand(CliSession &session, int settingIndex)
+{
+    int status = 0;
+    if (!moduleReadFirst(session, status))
+        return status;
+    session.window().values().baudRateIndex = settingIndex;
+    status = session.run(&Workflows::setModuleBaudRate);
+    if (status == ExitStatus::Done)
+        rememberSetting(session, settingIndex);
+    return reportSetting(session, status);
+}
+
+int SetModeCommand(CliSession &session, int modeIndex, std::optional<FourFlags> polarity)
+{
+    int status = 0;
+    if (!moduleReadFirst(session, status))
+        return status;
+    // Without --polarity the module keeps the polarity it was just read with.
+    session.window().values().modeIndex = modeIndex;
+    if (polarity)
+        session.window().values().polarity = *polarity;
+    return reportSetting(session, session.run(&Workflows::setModuleMode));
+}
+
+int FactoryCommand(CliSession &session)
+{
+    int status = 0;
+    if (!moduleReadFirst(session, status))
+        return status;
+    status = session.run(&Workflows::setFactoryDefault);
+    // The module now listens at the factory setting.
+    if (status == ExitStatus::Done)
+        rememberSetting(session, DefaultBaudRateIndex);
+    return reportSetting(session, status);
+}
+
+int WatchCommand(CliSession &session, const FourFlags &outputs, std::optional<int> cycles,
+                 bool json)
+{
+    int status = 0;
+    if (!moduleReadFirst(session, status))
+        return status;
+    session.window().values().outputs = outputs;
+    int readings = 0;
+    std::optional<FourFlags> shown;
+    session.window().onInputs = [&](const FourFlags &inputs) {
+        if (inputs != shown) {
+            shown = inputs;
+            const QString line =
+                json ? QString::fromUtf8(
+                           QJsonDocument(QJsonObject{{QStringLiteral("time"), timestamp()},
+                                                     {QStringLiteral("inputs"), FlagsText(inputs)}})
+                               .toJson(QJsonDocument::Compact))
+                     : timestamp() + QStringLiteral(" inputs ") + FlagsText(inputs);
+            WriteTo(stdout, line.toUtf8() + '\n');
+        }
+        // The count ends the loop as the window's second press does.
+        if (cycles && ++readings >= *cycles)
+            session.state().ProcessRunning = false;
+    };
+    status = session.run(&Workflows::processModule);
+    session.window().onInputs = nullptr;
+    if (status == ExitStatus::NoAnswer) {
+        const int port = session.state().ScanCommNo;
+        const bool gone =
+            DiagnosePort(session.ports(), port).state == PortDiagnosis::State::Missing;
+        WriteTo(stderr, gone ? QStringLiteral("tx4040: COM%1 went away\n").arg(port).toUtf8()
+                             : QByteArray("tx4040: the module stopped answering\n"));
+    } else if (status != ExitStatus::Done) {
+        session.tellReasons();
+    }
+    return status;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "module_window.h"
+
+#include <optional>
+
+class CliSession;
+
+// The subcommands that talk to the module, each on the window's workflows through the
+// session's console window. Each returns its exit status.
+
+struct ScanRequest
+{
+    std::optional<int> port;         // the search kept to this port
+    std::optional<int> settingIndex; // the lock box checked at this setting; else all twelve
+    bool json = false;
+};
+
+int ScanCommand(CliSession &session, const ScanRequest &request);
+int InfoCommand(CliSession &session, bool json);
+// The setting commands read the module at the remembered place first, as a scan's first
+// phase does; only a module that answered there is acted on.
+int SetIdCommand(CliSession &session, const QString &moduleId);
+int SetSettingCommand(CliSession &session, int settingIndex);
+int SetModeCommand(CliSession &session, int modeIndex, std::optional<FourFlags> polarity);
+int FactoryCommand(CliSession &session);
+// The live loop with these outputs; one line per change of the inputs until a stop from
+// outside, a failed exchange, or that many readings.
+int WatchCommand(CliSession &session, const FourFlags &outputs, std::optional<int> cycles,
+                 bool json);
