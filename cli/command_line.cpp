@@ -97,7 +97,7 @@ public:
             QString error;
             options.services.trace = FrameTrace::open(m_parser.value(m_trace), error);
             if (!options.services.trace)
-                return fail(error);
+                return fail(QStringLiteral("cannot write the trace to %1").arg(error));
         }
         options.showProgress = ::isatty(STDERR_FILENO) == 1;
         return true;
