@@ -119,6 +119,17 @@ private:
     QString m_error;
 };
 
+// A module subcommand, once its own arguments are checked: the session, then the work.
+template <typename Command> int withSession(Arguments &parsed, Command command, bool store = true)
+{
+    SessionOptions options;
+    options.store = store;
+    if (!parsed.sessionOptions(options))
+        return parsed.usageError();
+    CliSession session(options);
+    return command(session);
+}
+
 int ports(const QStringList &arguments)
 {
     const QCommandLineOption json(QStringLiteral("json"));
@@ -159,24 +170,23 @@ int scan(const QStringList &arguments)
             return usageError(
                 QStringLiteral("not a serial line setting: %1").arg(parsed.value(setting)));
     }
-    SessionOptions options;
-    options.store = !parsed.isSet(noStore);
-    if (!parsed.sessionOptions(options))
-        return parsed.usageError();
-    CliSession session(options);
-    return parsed.isSet(everyPort) ? ScanEveryPortCommand(session, request)
-                                   : ScanCommand(session, request);
+    return withSession(
+        parsed,
+        [&](CliSession &session) {
+            return parsed.isSet(everyPort) ? ScanEveryPortCommand(session, request)
+                                           : ScanCommand(session, request);
+        },
+        !parsed.isSet(noStore));
 }
 
 int info(const QStringList &arguments)
 {
     const QCommandLineOption json(QStringLiteral("json"));
     Arguments parsed(QStringLiteral("info"), {json}, true);
-    SessionOptions options;
-    if (!parsed.parse(arguments, 0) || !parsed.sessionOptions(options))
+    if (!parsed.parse(arguments, 0))
         return parsed.usageError();
-    CliSession session(options);
-    return InfoCommand(session, parsed.isSet(json));
+    return withSession(
+        parsed, [&](CliSession &session) { return InfoCommand(session, parsed.isSet(json)); });
 }
 
 int setId(const QStringList &arguments)
@@ -188,11 +198,7 @@ int setId(const QStringList &arguments)
     if (!id)
         return usageError(
             QStringLiteral("not a module ID from 1 to 99: %1").arg(parsed.positional(0)));
-    SessionOptions options;
-    if (!parsed.sessionOptions(options))
-        return parsed.usageError();
-    CliSession session(options);
-    return SetIdCommand(session, *id);
+    return withSession(parsed, [&](CliSession &session) { return SetIdCommand(session, *id); });
 }
 
 int setSetting(const QStringList &arguments)
@@ -204,11 +210,8 @@ int setSetting(const QStringList &arguments)
     if (!index)
         return usageError(
             QStringLiteral("not a serial line setting: %1").arg(parsed.positional(0)));
-    SessionOptions options;
-    if (!parsed.sessionOptions(options))
-        return parsed.usageError();
-    CliSession session(options);
-    return SetSettingCommand(session, *index);
+    return withSession(parsed,
+                       [&](CliSession &session) { return SetSettingCommand(session, *index); });
 }
 
 int setMode(const QStringList &arguments)
@@ -228,21 +231,16 @@ int setMode(const QStringList &arguments)
             return usageError(
                 QStringLiteral("the polarity is four 0 or 1, not %1").arg(parsed.value(polarity)));
     }
-    SessionOptions options;
-    if (!parsed.sessionOptions(options))
-        return parsed.usageError();
-    CliSession session(options);
-    return SetModeCommand(session, *mode, flags);
+    return withSession(parsed,
+                       [&](CliSession &session) { return SetModeCommand(session, *mode, flags); });
 }
 
 int factory(const QStringList &arguments)
 {
     Arguments parsed(QStringLiteral("factory"), {}, true);
-    SessionOptions options;
-    if (!parsed.parse(arguments, 0) || !parsed.sessionOptions(options))
+    if (!parsed.parse(arguments, 0))
         return parsed.usageError();
-    CliSession session(options);
-    return FactoryCommand(session);
+    return withSession(parsed, FactoryCommand);
 }
 
 int watch(const QStringList &arguments)
@@ -269,11 +267,9 @@ int watch(const QStringList &arguments)
             return usageError(
                 QStringLiteral("not a count of cycles: %1").arg(parsed.value(cycles)));
     }
-    SessionOptions options;
-    if (!parsed.sessionOptions(options))
-        return parsed.usageError();
-    CliSession session(options);
-    return WatchCommand(session, on, count, parsed.isSet(json));
+    return withSession(parsed, [&](CliSession &session) {
+        return WatchCommand(session, on, count, parsed.isSet(json));
+    });
 }
 
 } // namespace
