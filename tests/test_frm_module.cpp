@@ -3,10 +3,12 @@
 
 #include "frm_module.h"
 #include "operation_frame.h"
+#include "pictures.h"
 #include "workflow_context.h"
 #include "shape_widget.h"
 #include "window_fonts.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -111,6 +113,8 @@ const QString Footer = QStringLiteral("   www.vantrel.example");
 
 } // namespace
 
+Q_DECLARE_METATYPE(Picture)
+
 class FrmModuleTest : public QObject
 {
     Q_OBJECT
@@ -140,6 +144,9 @@ private slots:
     void closeWaitsForWork();
     void exitClosesWithoutWritingSettings();
     void chineseTextsHaveGlyphs();
+    void lampsInWords();
+    void picturesSharpAtHigherScales_data();
+    void picturesSharpAtHigherScales();
 };
 
 void FrmModuleTest::designCaptionsBeforeShowing()
@@ -633,6 +640,68 @@ void FrmModuleTest::chineseTextsHaveGlyphs()
         }
     }
     QVERIFY(checked > 300);
+}
+
+void FrmModuleTest::lampsInWords()
+{
+    WindowUnderTest w;
+    w.window->show();
+    auto accessible = [&](const char *name, QAccessible::Text text) {
+        return QAccessible::queryAccessibleInterface(w.control(name))->text(text);
+    };
+    TfrmModule &window = *w.window;
+    QCOMPARE(accessible("shComm", QAccessible::Description), QStringLiteral("idle"));
+    window.setActivity(Activity::Busy);
+    QCOMPARE(accessible("shComm", QAccessible::Description), QStringLiteral("busy"));
+    window.setActivity(Activity::Waiting);
+    window.setLamp(LampColour::Yellow);
+    QCOMPARE(accessible("shComm", QAccessible::Description), QStringLiteral("success"));
+    window.setLamp(LampColour::Red);
+    QCOMPARE(accessible("shComm", QAccessible::Description), QStringLiteral("failure"));
+    window.showInputs({false, true, false, false});
+    QCOMPARE(accessible("shDI2", QAccessible::Description), QStringLiteral("on"));
+    QCOMPARE(accessible("shDI1", QAccessible::Description), QStringLiteral("off"));
+    window.setActivity(Activity::Idle);
+
+    // Another language renames and redescribes at once.
+    QTest::mouseClick(w.control<QPushButton>("btnBIG5"), Qt::LeftButton);
+    QCOMPARE(accessible("shComm", QAccessible::Name), QStringLiteral("通訊燈"));
+    QCOMPARE(accessible("shComm", QAccessible::Description), QStringLiteral("失敗"));
+    QCOMPARE(accessible("shDI2", QAccessible::Description), QStringLiteral("開"));
+    QCOMPARE(accessible("btnAll", QAccessible::Name), QStringLiteral("全部輸出"));
+    QCOMPARE(accessible("sbID", QAccessible::Name), QStringLiteral("編號"));
+    QCOMPARE(accessible("tsDefault", QAccessible::Name), QStringLiteral("預設"));
+}
+
+void FrmModuleTest::picturesSharpAtHigherScales_data()
+{
+    QTest::addColumn<Picture>("picture");
+    QTest::addColumn<qreal>("scale");
+    QTest::newRow("scan button at 2") << Picture::Scan << 2.0;
+    QTest::newRow("live I/O button at 2") << Picture::Process << 2.0;
+    QTest::newRow("factory button at 3") << Picture::Factory << 3.0;
+    QTest::newRow("Simplified Chinese button at 2") << Picture::ChineseGB << 2.0;
+    QTest::newRow("application icon at 4") << Picture::ApplicationIcon << 4.0;
+}
+
+void FrmModuleTest::picturesSharpAtHigherScales()
+{
+    QFETCH(Picture, picture);
+    QFETCH(qreal, scale);
+    const QImage source = LoadPicture(picture).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage drawn = PictureIcon(picture)
+                             .pixmap(source.size(), scale)
+                             .toImage()
+                             .convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(drawn.size(), source.size() * scale);
+    // Every picture pixel a square of identical device pixels: nothing smoothed.
+    for (int y = 0; y < drawn.height(); ++y) {
+        for (int x = 0; x < drawn.width(); ++x) {
+            const QRgb expected = source.pixel(int(x / scale), int(y / scale));
+            if (drawn.pixel(x, y) != expected)
+                QFAIL(qPrintable(QStringLiteral("device pixel %1,%2").arg(x).arg(y)));
+        }
+    }
 }
 
 QTEST_MAIN(FrmModuleTest)

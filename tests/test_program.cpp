@@ -1,6 +1,7 @@
 // The real program in a real window, on a private X server.
 
 #include "message_table.h"
+#include "session_bus.h"
 #include "simulated_ports.h"
 #include "stored_settings.h"
 #include "xvfb_display.h"
@@ -103,15 +104,22 @@ private slots:
 void ProgramTest::windowTitle_data()
 {
     QTest::addColumn<QString>("storedLanguage"); // null: nothing stored
+    QTest::addColumn<QString>("surroundings");
     QTest::addColumn<QString>("title");
-    QTest::newRow("first run") << QString() << "VANTREL TX4040 Module Config V3.20-01";
-    QTest::newRow("Traditional Chinese stored") << "ChineseBIG5"
-                                                << "VANTREL TX4040 輸入輸出模組設定程式 V3.20-01";
+    QTest::newRow("first run, no session bus") << QString() << "no session bus"
+                                               << "VANTREL TX4040 Module Config V3.20-01";
+    QTest::newRow("Traditional Chinese stored, a session bus")
+        << "ChineseBIG5"
+        << "session bus"
+        << "VANTREL TX4040 輸入輸出模組設定程式 V3.20-01";
+    QTest::newRow("no icon theme") << QString() << "no icon theme"
+                                   << "VANTREL TX4040 Module Config V3.20-01";
 }
 
 void ProgramTest::windowTitle()
 {
     QFETCH(QString, storedLanguage);
+    QFETCH(QString, surroundings);
     QFETCH(QString, title);
     XvfbDisplay x;
     QVERIFY2(!x.display().isEmpty(), "Xvfb did not start");
@@ -126,6 +134,20 @@ void ProgramTest::windowTitle()
     environment.insert(QStringLiteral("DISPLAY"), x.display());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    // Whatever the desktop lacks, the program starts as ever and says nothing alarming;
+    // asked to serve a screen reader it looks for the accessibility bus.
+    environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    // As a desktop session has it: without one, Qt itself warns.
+    QTemporaryDir runtime;
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    SessionBus bus;
+    if (surroundings == u"session bus")
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+    if (surroundings == u"no icon theme") {
+        environment.insert(QStringLiteral("XDG_DATA_DIRS"), config.path());
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), config.path());
+    }
     program.setProcessEnvironment(environment);
     program.start(programPath(), {});
     QVERIFY(program.waitForStarted());
@@ -143,6 +165,8 @@ void ProgramTest::windowTitle()
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
     QCOMPARE(QDir(config.path() + QStringLiteral("/VANTREL")).entryList(QDir::Files), filesBefore);
+    const QByteArray said = program.readAllStandardError();
+    QVERIFY2(said.isEmpty(), said.constData());
 }
 
 void ProgramTest::scanModeAndLiveIo()

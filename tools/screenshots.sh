@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The pictures of the window in docs/, one per language, taken under Xvfb.
+# The pictures of the window in docs/, one per language and one at twice the size,
+# taken under Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 for language in English ChineseGB ChineseBIG5; do
@@ -10,3 +11,7 @@ for language in English ChineseGB ChineseBIG5; do
     XDG_CONFIG_HOME=$home tools/under-xvfb.sh tools/show-window.sh "docs/window-$language.png"
     rm -rf "$home"
 done
+# And at twice the size, as on a screen of two device pixels to the point.
+home=$(mktemp -d)
+XDG_CONFIG_HOME=$home QT_SCALE_FACTOR=2 tools/under-xvfb.sh tools/show-window.sh docs/window-English-2x.png
+rm -rf "$home"

@@ -72,7 +72,7 @@ TfrmModule::TfrmModule(SharedState &state, const MessageTable &messages,
     setFont(WindowFont(scaled(16), true));
     // The English caption until the window is shown in its language.
     setWindowTitle(m_messages.text(MessageRow::Caption, 0));
-    setWindowIcon(QIcon(LoadPicture(Picture::WindowIcon)));
+    setWindowIcon(PictureIcon(Picture::WindowIcon));
     if (screen())
         move(screen()->availableGeometry().center() - rect().center());
 
@@ -111,7 +111,7 @@ void TfrmModule::createControls()
                       Picture picture, QSize pictureSize) {
         auto *b = new QPushButton(caption, parent);
         place(b, name, r.x(), r.y(), r.width(), r.height());
-        b->setIcon(QIcon(LoadPicture(picture)));
+        b->setIcon(PictureIcon(picture));
         b->setIconSize(pictureSize * m_scale);
         b->setAutoDefault(false);
         return b;
@@ -151,6 +151,9 @@ void TfrmModule::createControls()
 
     lblBaudRate = new QLabel(QStringLiteral("Baud Rate :"), this);
     place(lblBaudRate, "lblBaudRate", 8, 197, 153, 22);
+    // A screen reader names the scroll bar and the list by these labels.
+    lblID->setBuddy(sbID);
+    lblBaudRate->setBuddy(cmbBaudRate);
     for (QLabel *l : {lblID, lblBaudRate}) {
         l->setFont(label);
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -214,7 +217,7 @@ void TfrmModule::createControls()
     place(btnFactory, "btnFactory", 4, 6, 165, 243);
     btnFactory->setText(QStringLiteral("(Factory &Default)"));
     btnFactory->setFont(WindowFont(scaled(16), true));
-    btnFactory->setIcon(QIcon(LoadPicture(Picture::Factory)));
+    btnFactory->setIcon(PictureIcon(Picture::Factory));
     btnFactory->setIconSize(QSize(100, 50) * m_scale);
     btnFactory->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
 

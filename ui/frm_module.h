@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -108,6 +109,9 @@ private:
     // exception box and the window carries on.
     void handle(void (TfrmModule::*handler)());
     void switchLanguage(int languageIndex, const QString &languageFlag);
+    // Accessible names and the lamps' states in words, in the current language.
+    void nameControls();
+    void describeLamps();
     // A message row in the current language.
     QString text(int messageRow) const;
     void paintLamp(TShape *lamp, LampColour colour);
@@ -130,6 +134,10 @@ private:
     int m_workDepth = 0;
     bool m_closeRequested = false;
     QPointer<QWidget> m_focusBeforeDisabling;
+    // What the lamps say in words: the last outcome's colour (none before any), and the
+    // inputs.
+    std::optional<LampColour> m_lampOutcome;
+    FourFlags m_inputsOn{};
 
     QLabel *pnMsg = nullptr;
     TShape *shComm = nullptr;

@@ -63,12 +63,16 @@ void TfrmModule::setActivity(Activity activity)
         btnProcess->setText(text(MessageRow::CancelProcessModule));
         enableOtherWork(false);
     }
-    if (now.lampBlinking && !was.lampBlinking)
+    if (now.lampBlinking && !was.lampBlinking) {
         tmrBusy->start();
+        describeLamps();
+    }
     if (now.windowEnabled != was.windowEnabled)
         enableWholeWindow(now.windowEnabled);
-    if (!now.lampBlinking && was.lampBlinking)
+    if (!now.lampBlinking && was.lampBlinking) {
         tmrBusy->stop();
+        describeLamps();
+    }
     setHourglass(now.hourglass);
     if (!now.liveLoop && was.liveLoop) {
         enableOtherWork(true);

@@ -26,6 +26,7 @@ void TfrmModule::FormShow()
     pcDefault->setTabText(pcDefault->indexOf(tsDefault), text(MessageRow::Default));
     btnFactory->setText(u'(' + text(MessageRow::FactoryDefault) + u')');
     btnExit->setText(text(MessageRow::Exit));
+    nameControls();
 }
 
 void TfrmModule::switchLanguage(int languageIndex, const QString &languageFlag)

@@ -93,6 +93,10 @@ void TfrmModule::showInputs(const FourFlags &on)
 {
     for (int i = 0; i < 4; ++i)
         paintLamp(shDI[i], on[i] ? LampColour::Yellow : LampColour::White);
+    if (on != m_inputsOn) {
+        m_inputsOn = on;
+        describeLamps();
+    }
 }
 
 void TfrmModule::enableOtherWork(bool enabled)
@@ -108,6 +112,8 @@ void TfrmModule::enableOtherWork(bool enabled)
 void TfrmModule::setLamp(LampColour colour)
 {
     paintLamp(shComm, colour);
+    m_lampOutcome = colour;
+    describeLamps();
 }
 
 void TfrmModule::processMessages()

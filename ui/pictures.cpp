@@ -67,3 +67,17 @@ QPixmap LoadPicture(Picture picture)
         return {};
     return QPixmap::fromImage(isIcon(picture) ? stored : withBackgroundCleared(stored));
 }
+
+QIcon PictureIcon(Picture picture)
+{
+    const QPixmap pixmap = LoadPicture(picture);
+    QIcon icon(pixmap);
+    if (pixmap.isNull())
+        return icon;
+    // The largest screens in use show four device pixels to the point; between the
+    // sizes Qt picks the next larger one and scales it down.
+    for (int factor = 2; factor <= 4; ++factor)
+        icon.addPixmap(
+            pixmap.scaled(pixmap.size() * factor, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    return icon;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QPixmap>
 
 // The buttons' pictures and the two icons.
@@ -22,3 +23,8 @@ enum class Picture
 // their bottom-left pixel is made transparent wherever it occurs; the icons are stored
 // with their transparent background. A null pixmap if the picture cannot be read.
 QPixmap LoadPicture(Picture picture);
+
+// The picture as an icon that stays sharp on screens of two, three or four device pixels
+// to the point: each size is the picture with every pixel drawn as a square of pixels,
+// never smoothed up.
+QIcon PictureIcon(Picture picture);
