@@ -36,8 +36,9 @@ int main(int argc, char *argv[])
 
     TApplication app(argc, argv);
     TApplication::setApplicationName(QStringLiteral("VANTREL TX4040 Module Config"));
+    TApplication::setDesktopFileName(QStringLiteral(TX4040_DESKTOP_ID));
     TApplication::setStyle(QStringLiteral("Fusion"));
-    TApplication::setWindowIcon(QIcon(LoadPicture(Picture::ApplicationIcon)));
+    TApplication::setWindowIcon(PictureIcon(Picture::ApplicationIcon));
     try {
         const StoredSettings settings;
         const PortMap ports(PortsFolder());

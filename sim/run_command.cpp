@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -16,11 +17,30 @@ extern char **environ;
 
 namespace {
 
-// The library beside this program in the build tree: bin/../lib.
-QByteArray ptyLinePreload()
+constexpr char PtyLineLibrary[] = "libtx4040_ptyline.so";
+
+// Installed, the library lies in a private folder (TX4040_PTYLINE_FROM_BINDIR from
+// bindir); in the build tree, in bin/../lib.
+QStringList ptyLineFolders()
 {
-    QByteArray preload = QFile::encodeName(QCoreApplication::applicationDirPath() +
-                                           QStringLiteral("/../lib/libtx4040_ptyline.so"));
+    const QString bin = QCoreApplication::applicationDirPath();
+    return {bin + u'/' + QLatin1String(TX4040_PTYLINE_FROM_BINDIR), bin + QLatin1String("/../lib")};
+}
+
+// Empty when it is in none of them.
+QString ptyLineLibrary()
+{
+    for (const QString &folder : ptyLineFolders()) {
+        const QFileInfo library(folder + u'/' + QLatin1String(PtyLineLibrary));
+        if (library.exists())
+            return library.canonicalFilePath();
+    }
+    return {};
+}
+
+QByteArray ptyLinePreload(const QString &library)
+{
+    QByteArray preload = QFile::encodeName(library);
     const QByteArray already = qgetenv("LD_PRELOAD");
     if (!already.isEmpty())
         preload += ' ' + already;
@@ -31,6 +51,14 @@ QByteArray ptyLinePreload()
 
 int RunCommand(const QStringList &command, const sigset_t &stopSignals)
 {
+    // Without it no module answers at a setting with parity: better said than a quiet
+    // "Module Not Find".
+    const QString library = ptyLineLibrary();
+    if (library.isEmpty()) {
+        std::fprintf(stderr, "tx4040-sim: cannot find %s in %s\n", PtyLineLibrary,
+                     qPrintable(ptyLineFolders().join(QLatin1String(" or "))));
+        return 127;
+    }
     std::vector<QByteArray> arguments;
     for (const QString &argument : command)
         arguments.push_back(QFile::encodeName(argument));
@@ -39,7 +67,7 @@ int RunCommand(const QStringList &command, const sigset_t &stopSignals)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
 
-    std::vector<QByteArray> variables{ptyLinePreload()};
+    std::vector<QByteArray> variables{ptyLinePreload(library)};
     for (char **variable = environ; *variable; ++variable) {
         if (std::strncmp(*variable, "LD_PRELOAD=", 11) != 0)
             variables.emplace_back(*variable);

@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-serialport-dev libasound2-dev
     fonts-liberation2 fonts-wqy-zenhei
     xvfb xauth xdotool
+    dbus-daemon at-spi2-core python3-pyatspi
     python3
     "$@"
 )
