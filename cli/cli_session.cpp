@@ -2,6 +2,7 @@
 
 #include "command_line.h"
 #include "config_folder.h"
+#include "console_output.h"
 #include "module_scan.h"
 #include "work.h"
 
@@ -78,6 +79,19 @@ int CliSession::outcomeStatus() const
     // Reasons for ports that would not open: the port's fault only when no port opened
     // at all.
     return portOpened(m_window) ? ExitStatus::NoAnswer : ExitStatus::PortNotOpened;
+}
+
+QString CliSession::outcomeMessage() const
+{
+    // Without its tone the work did not end: its last message is only progress.
+    return m_toneHz == 0 ? QString() : m_window.lastMessage();
+}
+
+void CliSession::printOutcome() const
+{
+    const QString message = outcomeMessage();
+    if (!message.isEmpty())
+        WriteTo(stdout, message.toUtf8() + '\n');
 }
 
 void CliSession::tellReasons() const

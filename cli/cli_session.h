@@ -41,6 +41,11 @@ public:
     int readAtRememberedPlace();
     int run(void (Workflows::*workflow)(ModuleWindow &));
 
+    // The last workflow's closing message, in the session's language; none when a stop
+    // from outside cut it short.
+    QString outcomeMessage() const;
+    // That message as a line on standard output, if there is one.
+    void printOutcome() const;
     // Why the last workflow failed, where the window would say it in a tooltip: on
     // standard error.
     void tellReasons() const;

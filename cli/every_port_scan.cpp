@@ -69,8 +69,11 @@ void search(PortSearch &result, CliSession &session, SharedState state, bool loc
 void report(const QList<ModuleFacts> &modules, const CliSession &session, bool stored,
             const QStringList &reasons, bool json)
 {
+    // A search cut short by a stop from outside found nothing to say "Module Not Find" of.
     const QString notFound =
-        session.messages().text(MessageRow::ModuleNotFind, session.state().LanguageIndex);
+        session.stopped()
+            ? QString()
+            : session.messages().text(MessageRow::ModuleNotFind, session.state().LanguageIndex);
     if (json) {
         QJsonArray list;
         for (const ModuleFacts &facts : modules)
@@ -83,7 +86,8 @@ void report(const QList<ModuleFacts> &modules, const CliSession &session, bool s
             {QStringLiteral("reasons"), QJsonArray::fromStringList(reasons)}};
         WriteTo(stdout, QJsonDocument(object).toJson(QJsonDocument::Indented));
     } else if (modules.isEmpty()) {
-        WriteTo(stdout, notFound.toUtf8() + '\n');
+        if (!notFound.isEmpty())
+            WriteTo(stdout, notFound.toUtf8() + '\n');
     } else {
         QByteArray text;
         for (const ModuleFacts &facts : modules)
@@ -150,5 +154,7 @@ int ScanEveryPortCommand(CliSession &session, const ScanRequest &request)
         WriteTo(stderr, "tx4040: stopped\n");
     if (!modules.isEmpty())
         return ExitStatus::Done;
+    if (!anyOpened && reasons.isEmpty() && !session.stopped())
+        WriteTo(stderr, NoPortOpenedHint);
     return anyOpened || reasons.isEmpty() ? ExitStatus::NoAnswer : ExitStatus::PortNotOpened;
 }

@@ -31,16 +31,22 @@ int reportScan(CliSession &session, int status, bool json, bool stored)
     if (json) {
         QJsonObject report{
             {QStringLiteral("found"), found},
-            {QStringLiteral("message"), session.window().lastMessage()},
+            {QStringLiteral("message"), session.outcomeMessage()},
             {QStringLiteral("modules"), found ? QJsonArray{facts.json()} : QJsonArray{}},
             {QStringLiteral("stored"), found && stored},
             {QStringLiteral("reasons"), reasonsOf(session)}};
         WriteTo(stdout, QJsonDocument(report).toJson(QJsonDocument::Indented));
+    } else if (found) {
+        WriteTo(stdout, facts.text());
     } else {
-        WriteTo(stdout, found ? facts.text() : session.window().lastMessage().toUtf8() + '\n');
+        session.printOutcome();
     }
-    if (!found)
-        session.tellReasons();
+    if (found)
+        return status;
+    session.tellReasons();
+    if (session.window().explanation().isEmpty() && !session.portOpened(session.window()) &&
+        !session.stopped())
+        WriteTo(stderr, NoPortOpenedHint);
     return status;
 }
 
@@ -61,14 +67,14 @@ bool moduleReadFirst(CliSession &session, int &status)
     status = session.readAtRememberedPlace();
     if (status == ExitStatus::Done)
         return true;
-    WriteTo(stdout, session.window().lastMessage().toUtf8() + '\n');
+    session.printOutcome();
     session.tellReasons();
     return false;
 }
 
 int reportSetting(CliSession &session, int status)
 {
-    WriteTo(stdout, session.window().lastMessage().toUtf8() + '\n');
+    session.printOutcome();
     if (status != ExitStatus::Done)
         session.tellReasons();
     return status;

@@ -99,6 +99,7 @@ private slots:
     void traceOfOneExchange();
     void watch_data();
     void watch();
+    void scanStoppedFromOutside();
 };
 
 void CommandLineTest::portsSaysWhatEachNumberIs()
@@ -491,6 +492,23 @@ void CommandLineTest::watch()
     QCOMPARE(module.state().outputs, QByteArray("1010"));
     PortAccess port(ports.portMap(), LinkServices::system());
     QVERIFY(port.OpenPort(2, QStringLiteral("19200,e,8,1")));
+}
+
+void CommandLineTest::scanStoppedFromOutside()
+{
+    SimulatedPorts ports;
+    SimulatedModule &silent = ports.addSilentPort(2);
+    QProcess program;
+    start(program, {QStringLiteral("scan")});
+    QTRY_VERIFY_WITH_TIMEOUT(!silent.trace().isEmpty(), 10000);
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    // Neither "Module Not Find" nor the progress: the search did not end.
+    QCOMPARE(program.readAllStandardOutput(), QByteArray());
+    QCOMPARE(program.readAllStandardError(), QByteArray("tx4040: stopped\n"));
+    QCOMPARE(storedPlace(), QStringLiteral("none"));
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)
