@@ -26,11 +26,7 @@ const int ModuleSettings[] = {1, 6, 11};
 double runMs(const QStringList &arguments, int expectedExit)
 {
     QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LD_PRELOAD"),
-                       QCoreApplication::applicationDirPath() +
-                           QStringLiteral("/../lib/libtx4040_ptyline.so"));
-    program.setProcessEnvironment(environment);
+    program.setProcessEnvironment(WithPtyLine(QProcessEnvironment::systemEnvironment()));
     QElapsedTimer timer;
     timer.start();
     program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tx4040"), arguments);

@@ -38,6 +38,8 @@ public:
     bool showedMessageStarting(const QString &prefix) const;
     QString lastMessage() const { return m_messages.value(m_messages.size() - 1); }
     const QString &explanation() const { return m_explanation; }
+    // The explanation's reasons, one a line.
+    QStringList reasons() const { return m_explanation.split(u'\n', Qt::SkipEmptyParts); }
     // The value part of a panel's "label : value".
     QString identity(IdentityPanel panel) const;
     Activity activity() const { return m_activity; }

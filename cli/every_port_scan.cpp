@@ -63,7 +63,7 @@ void search(PortSearch &result, CliSession &session, SharedState state, bool loc
     if (answered && !state.StopRequested)
         result.found = ModuleFacts::from(window, state, session.ports());
     else if (!result.opened)
-        result.reasons = window.explanation().split(u'\n', Qt::SkipEmptyParts);
+        result.reasons = window.reasons();
 }
 
 void report(const QList<ModuleFacts> &modules, const CliSession &session, bool stored,

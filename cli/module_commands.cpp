@@ -15,14 +15,6 @@
 
 namespace {
 
-QJsonArray reasonsOf(const CliSession &session)
-{
-    QJsonArray reasons;
-    for (const QString &reason : session.window().explanation().split(u'\n', Qt::SkipEmptyParts))
-        reasons.append(reason);
-    return reasons;
-}
-
 // What a scan or info run prints: the module it read, or the message it ended with.
 int reportScan(CliSession &session, int status, bool json, bool stored)
 {
@@ -34,7 +26,7 @@ int reportScan(CliSession &session, int status, bool json, bool stored)
             {QStringLiteral("message"), session.outcomeMessage()},
             {QStringLiteral("modules"), found ? QJsonArray{facts.json()} : QJsonArray{}},
             {QStringLiteral("stored"), found && stored},
-            {QStringLiteral("reasons"), reasonsOf(session)}};
+            {QStringLiteral("reasons"), QJsonArray::fromStringList(session.window().reasons())}};
         WriteTo(stdout, QJsonDocument(report).toJson(QJsonDocument::Indented));
     } else if (found) {
         WriteTo(stdout, facts.text());

@@ -3,6 +3,7 @@
 
 #include "session_bus.h"
 #include "simulated_ports.h"
+#include "stored_settings.h"
 #include "xvfb_display.h"
 
 #include <QJsonDocument>
@@ -38,15 +39,10 @@ public:
 
     void startProgram()
     {
-        QProcessEnvironment environment = m_environment;
+        QProcessEnvironment environment = WithPtyLine(m_environment);
         // Qt speaks to the accessibility bus only when a screen reader is running, or
         // when told to.
         environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-        environment.insert(QStringLiteral("LD_PRELOAD"),
-                           QCoreApplication::applicationDirPath() +
-                               QStringLiteral("/../lib/libtx4040_ptyline.so"));
-        environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                           QStringLiteral("verify_asan_link_order=0"));
         m_program.setProcessEnvironment(environment);
         m_program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tx4040-config"));
         m_program.waitForStarted();
@@ -175,12 +171,9 @@ void AccessibilityBusTest::windowAfterAScan()
     QVERIFY2(!bus.address().isEmpty(), "dbus-daemon did not start");
     SimulatedPorts ports;
     ports.addModule(3);
-    QFile stored(ports.configFolder() + QStringLiteral("/VANTREL/Morvale.reg"));
-    QVERIFY(stored.open(QIODevice::WriteOnly));
-    stored.write(
-        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\VANTREL\\Morvale]\n\"LanguageFlag\"=\"" +
-        storedLanguage.toUtf8() + "\"\n");
-    stored.close();
+    SharedState stored;
+    stored.LanguageFlag = storedLanguage;
+    StoredSettings().SaveLanguageFlag(stored);
 
     ScreenReaderBench bench(x, bus);
     bench.startProgram();

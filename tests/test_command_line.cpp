@@ -11,8 +11,6 @@
 #include <QTest>
 
 #include <csignal>
-#include <grp.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -28,12 +26,7 @@ struct Run
 // simulated module's pseudo-terminal carry parity (see tx4040-sim --).
 void start(QProcess &program, const QStringList &arguments)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LD_PRELOAD"),
-                       QCoreApplication::applicationDirPath() +
-                           QStringLiteral("/../lib/libtx4040_ptyline.so"));
-    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("verify_asan_link_order=0"));
-    program.setProcessEnvironment(environment);
+    program.setProcessEnvironment(WithPtyLine(QProcessEnvironment::systemEnvironment()));
     program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tx4040"), arguments);
 }
 
@@ -153,27 +146,14 @@ void CommandLineTest::portsNamesTheGroupThatMayOpenIt()
     // in no group. As anyone else: the device is closed to its own owner.
     SimulatedPorts ports;
     const QString device = ports.addModule(4).devicePath();
-    const QByteArray path = QFile::encodeName(device);
+    QVERIFY(CloseToUnprivileged(ports, device));
     const bool root = ::geteuid() == 0;
-    const struct group *dialout = ::getgrnam("dialout");
-    QVERIFY(!root || dialout);
-    if (root)
-        QCOMPARE(::chown(path.constData(), 0, dialout->gr_gid), 0);
-    QCOMPARE(::chmod(path.constData(), root ? 0660 : 0), 0);
-    for (const QString &folder :
-         {ports.configFolder(), ports.configFolder() + "/VANTREL", ports.portsFolder()})
-        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
 
     QProcess program;
-    const QString tx4040 = QCoreApplication::applicationDirPath() + QStringLiteral("/tx4040");
-    const QStringList arguments{QStringLiteral("ports"), QStringLiteral("--json")};
-    if (root)
-        program.start(QStringLiteral("setpriv"),
-                      QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                  QStringLiteral("--clear-groups"), tx4040} +
-                          arguments);
-    else
-        program.start(tx4040, arguments);
+    QStringList command =
+        Unprivileged(QCoreApplication::applicationDirPath() + QStringLiteral("/tx4040"),
+                     {QStringLiteral("ports"), QStringLiteral("--json")});
+    program.start(command.takeFirst(), command);
     QVERIFY(program.waitForFinished(30000));
     QCOMPARE(program.exitCode(), 0);
     const QJsonObject port = QJsonDocument::fromJson(program.readAllStandardOutput())

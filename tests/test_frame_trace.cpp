@@ -34,6 +34,15 @@ TimedLine timed(const QByteArray &source, const QByteArray &line)
             source + ' ' + match.captured(3).toLatin1()};
 }
 
+// The system's services, with the frame log appended to path (no log if it cannot be).
+LinkServices servicesLoggingTo(const QString &path)
+{
+    LinkServices services = LinkServices::system();
+    QString error;
+    services.trace = FrameTrace::open(path, error);
+    return services;
+}
+
 } // namespace
 
 class FrameTraceTest : public QObject
@@ -159,10 +168,8 @@ void FrameTraceTest::exchangeLines()
     for (const Fault &fault : faults)
         module.addFault(fault);
     const QString logPath = ports.configFolder() + QStringLiteral("/frames.log");
-    QString error;
-    LinkServices services = LinkServices::system();
-    services.trace = FrameTrace::open(logPath, error);
-    QVERIFY2(services.trace, qPrintable(error));
+    const LinkServices services = servicesLoggingTo(logPath);
+    QVERIFY2(services.trace, "the frame log cannot be written");
     {
         PortAccess port(ports.portMap(), services);
         OpenedPort opened(port, Port, Mode);
@@ -201,10 +208,8 @@ void FrameTraceTest::failedOpen()
 {
     SimulatedPorts ports;
     const QString logPath = ports.configFolder() + QStringLiteral("/frames.log");
-    QString error;
-    LinkServices services = LinkServices::system();
-    services.trace = FrameTrace::open(logPath, error);
-    QVERIFY2(services.trace, qPrintable(error));
+    const LinkServices services = servicesLoggingTo(logPath);
+    QVERIFY2(services.trace, "the frame log cannot be written");
     PortAccess port(ports.portMap(), services);
     QVERIFY(!port.OpenPort(7, Mode));
 

@@ -21,19 +21,14 @@ QString programPath()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/tx4040-config");
 }
 
-// The real program on the private display, with its configuration in `configFolder`.
-// The pty line library lets the simulated module's pseudo-terminal carry parity; an
-// AddressSanitizer build would refuse a library loaded ahead of its own.
+// The real program on the private display, with its configuration in `configFolder`,
+// beside the simulated module.
 void startProgram(QProcess &program, const XvfbDisplay &x, const QString &configFolder,
                   const QStringList &arguments = {})
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment = WithPtyLine(QProcessEnvironment::systemEnvironment());
     environment.insert(QStringLiteral("DISPLAY"), x.display());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configFolder);
-    environment.insert(QStringLiteral("LD_PRELOAD"),
-                       QCoreApplication::applicationDirPath() +
-                           QStringLiteral("/../lib/libtx4040_ptyline.so"));
-    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("verify_asan_link_order=0"));
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     program.setProcessEnvironment(environment);
     program.start(programPath(), arguments);

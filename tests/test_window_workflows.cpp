@@ -13,8 +13,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <grp.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -288,24 +286,16 @@ void WindowWorkflowsTest::permissionFailureInTheTooltip()
     const QString preparedPorts = qEnvironmentVariable("TX4040_TEST_PORTS_FOLDER");
     if (::geteuid() == 0) {
         SimulatedPorts ports;
-        const QByteArray device = QFile::encodeName(ports.addModule(3).devicePath());
-        const struct group *dialout = ::getgrnam("dialout");
-        QVERIFY(dialout);
-        QCOMPARE(::chown(device.constData(), 0, dialout->gr_gid), 0);
-        QCOMPARE(::chmod(device.constData(), 0660), 0);
-        for (const QString &folder :
-             {ports.configFolder(), ports.configFolder() + "/VANTREL", ports.portsFolder()})
-            QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+        QVERIFY(CloseToUnprivileged(ports, ports.addModule(3).devicePath()));
         QProcess nobody;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("TX4040_TEST_PORTS_FOLDER"), ports.portsFolder());
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         nobody.setProcessEnvironment(environment);
         nobody.setProcessChannelMode(QProcess::MergedChannels);
-        nobody.start(QStringLiteral("setpriv"),
-                     {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                      QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
-                      QStringLiteral("permissionFailureInTheTooltip")});
+        QStringList command = Unprivileged(QCoreApplication::applicationFilePath(),
+                                           {QStringLiteral("permissionFailureInTheTooltip")});
+        nobody.start(command.takeFirst(), command);
         QVERIFY(nobody.waitForFinished(30000));
         QVERIFY2(nobody.exitCode() == 0, nobody.readAll().constData());
         return;
@@ -317,7 +307,7 @@ void WindowWorkflowsTest::permissionFailureInTheTooltip()
     if (portsFolder.isEmpty()) {
         ownPorts.emplace();
         portsFolder = ownPorts->portsFolder();
-        QCOMPARE(::chmod(QFile::encodeName(ownPorts->addModule(3).devicePath()).constData(), 0), 0);
+        QVERIFY(CloseToUnprivileged(*ownPorts, ownPorts->addModule(3).devicePath()));
     }
     const QString device = PortMap(portsFolder).mappedPath(3);
     QTemporaryDir config;

@@ -2,8 +2,13 @@
 
 #include "pty_line.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QTest>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 SimulatedPorts::SimulatedPorts() : m_previousConfigHome(qgetenv("XDG_CONFIG_HOME"))
 {
@@ -56,4 +61,39 @@ ModuleState ModuleWithSerial(const QByteArray &serialNo)
     ModuleState state;
     state.serialNo = serialNo;
     return state;
+}
+
+QProcessEnvironment WithPtyLine(QProcessEnvironment environment)
+{
+    environment.insert(QStringLiteral("LD_PRELOAD"),
+                       QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/../lib/libtx4040_ptyline.so"));
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("verify_asan_link_order=0"));
+    return environment;
+}
+
+bool CloseToUnprivileged(const SimulatedPorts &ports, const QString &device)
+{
+    const QByteArray path = QFile::encodeName(device);
+    if (::geteuid() != 0)
+        return ::chmod(path.constData(), 0) == 0;
+    const struct group *dialout = ::getgrnam("dialout");
+    if (!dialout || ::chown(path.constData(), 0, dialout->gr_gid) != 0 ||
+        ::chmod(path.constData(), 0660) != 0)
+        return false;
+    for (const QString &folder :
+         {ports.configFolder(), ports.configFolder() + "/VANTREL", ports.portsFolder()}) {
+        if (::chmod(QFile::encodeName(folder).constData(), 0755) != 0)
+            return false;
+    }
+    return true;
+}
+
+QStringList Unprivileged(const QString &program, const QStringList &arguments)
+{
+    if (::geteuid() != 0)
+        return QStringList{program} + arguments;
+    return QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
+                       QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"), program} +
+           arguments;
 }

@@ -6,6 +6,7 @@
 #include "simulated_module.h"
 
 #include <QElapsedTimer>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -34,6 +35,22 @@ private:
     QByteArray m_previousConfigHome;
     std::vector<std::unique_ptr<SimulatedModule>> m_modules;
 };
+
+// The environment for another program run beside simulated modules: the pty line
+// library preloaded, so that their pseudo-terminals carry parity, as tx4040-sim --
+// runs a command. An AddressSanitizer build would refuse a library loaded ahead of its
+// own runtime, so that check is turned off.
+QProcessEnvironment WithPtyLine(QProcessEnvironment environment);
+
+// Closes a simulated module's device to an unprivileged user, as a serial adapter of
+// group dialout is closed to a user outside that group. As root: the device becomes
+// root:dialout 0660 and the configuration folders readable by all, for a program run as
+// Unprivileged() says. Anyone else closes it to its own owner. False when a step fails.
+bool CloseToUnprivileged(const SimulatedPorts &ports, const QString &device);
+
+// The command that runs program with arguments as nobody, in no group, when this
+// process is root; as it stands otherwise.
+QStringList Unprivileged(const QString &program, const QStringList &arguments);
 
 // The factory state of a module, but for its serial number.
 ModuleState ModuleWithSerial(const QByteArray &serialNo);
