@@ -113,6 +113,19 @@ int main(int argc, char *argv[])
                                     QStringLiteral("ms"), QStringLiteral("1000"));
     const QCommandLineOption silent(QStringLiteral("silent"),
                                     QStringLiteral("A port with no module behind it."));
+    const QCommandLineOption echo(
+        QStringLiteral("echo"),
+        QStringLiteral("A two-wire RS-485 adapter: the program hears every byte it writes."));
+    const QCommandLineOption latency(
+        QStringLiteral("latency"),
+        QStringLiteral("An FTDI-type adapter's latency timer: the program receives bytes only "
+                       "at ticks of MS ms (1 ms once it asks for low latency)."),
+        QStringLiteral("MS"));
+    const QCommandLineOption refuse(
+        QStringLiteral("refuse"),
+        QStringLiteral("What the adapter's driver will not do: parity (ignored without a word) "
+                       "or low-latency (TIOCSSERIAL fails, with --latency). May be repeated."),
+        QStringLiteral("what"));
     const QCommandLineOption trace(QStringLiteral("trace"),
                                    QStringLiteral("Write every frame heard and sent to FILE."),
                                    QStringLiteral("FILE"));
@@ -122,8 +135,8 @@ int main(int argc, char *argv[])
                        "bad-checksum, lowercase-checksum, wrong-length, stray-byte, babble, "
                        "zero-byte, hang-up, raw=HEX. May be repeated."),
         QStringLiteral("fault"));
-    parser.addOptions(
-        {port, setting, id, serial, version, mode, polarity, inputs, period, silent, trace, fault});
+    parser.addOptions({port, setting, id, serial, version, mode, polarity, inputs, period, silent,
+                       echo, latency, refuse, trace, fault});
     parser.process(app);
 
     if (!parser.positionalArguments().isEmpty() && !app.arguments().contains(QStringLiteral("--")))
@@ -177,6 +190,20 @@ int main(int argc, char *argv[])
     if (!ok || periodMs < 1 || periodMs > 3'600'000)
         return usageError(QStringLiteral("--inputs-period takes 1 to 3600000 ms"));
     config.silent = parser.isSet(silent);
+    config.echo = parser.isSet(echo);
+    if (parser.isSet(latency)) {
+        config.latencyMs = parser.value(latency).toInt(&ok);
+        if (!ok || config.latencyMs < 1 || config.latencyMs > 255)
+            return usageError(QStringLiteral("--latency takes 1 to 255 ms"));
+    }
+    for (const QString &what : parser.values(refuse)) {
+        if (what == u"parity")
+            config.refusesParity = true;
+        else if (what == u"low-latency")
+            config.refusesLowLatency = true;
+        else
+            return usageError(QStringLiteral("--refuse takes parity or low-latency"));
+    }
     config.tracePath = parser.value(trace);
 
     SimulatedModule module(config);

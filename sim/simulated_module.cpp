@@ -115,9 +115,13 @@ bool SimulatedModule::start(QString *error)
     };
     ::fstat(m_slave.get(), &st);
     m_device = st.st_rdev;
-    if (!ptyline::createReport(m_device))
+    if (!ptyline::createReport(m_device) ||
+        !ptyline::writeAdapter(m_device,
+                               ptyline::Adapter{m_config.latencyMs, m_config.refusesParity,
+                                                m_config.refusesLowLatency}))
         return fail(QStringLiteral("cannot create %1")
                         .arg(QString::fromStdString(ptyline::reportPath(m_device))));
+    m_tickNs = currentTickNs();
 
     // The folders made here go again when they are left empty: an empty ports folder
     // would hide every real adapter from the program.
@@ -306,9 +310,12 @@ void SimulatedModule::run()
     // Wake-ups to the microsecond: a character at 115200 baud takes 95 us.
     ::prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
     while (!m_stopping) {
+        // Read on every turn: the program may ask for low latency at any time.
+        const qint64 tick = currentTickNs();
         qint64 deadline = -1;
         {
             std::lock_guard lock(m_mutex);
+            m_tickNs = tick;
             deadline = nextDeadlineNs();
         }
         pollfd fds[2] = {{m_wake.get(), POLLIN, 0}, {m_master.get(), POLLIN, 0}};
@@ -360,8 +367,9 @@ qint64 SimulatedModule::nextDeadlineNs() const
     if (!m_requests.empty())
         consider(m_requests.front().heardAtNs);
     if (!m_output.empty())
-        consider(m_output.front().atNs);
-    consider(m_babbleNextNs);
+        consider(releaseNs(m_output.front().atNs));
+    if (m_babbleNextNs >= 0)
+        consider(releaseNs(m_babbleNextNs));
     if (!m_schedule.isEmpty())
         consider(monotonicNs() + m_schedulePeriodNs / 4);
     return deadline;
@@ -381,6 +389,14 @@ void SimulatedModule::receive(qint64 nowNs)
         m_received.append(buffer, n);
     for (ssize_t i = 0; i < n; ++i) {
         m_inLineFreeNs = std::max(nowNs, m_inLineFreeNs) + characterNs;
+        if (m_config.echo) {
+            // On a two-wire line the program's own receiver hears it as the module does.
+            const OutByte echo{m_inLineFreeNs, buffer[i], false, true};
+            const auto later =
+                std::upper_bound(m_output.begin(), m_output.end(), echo.atNs,
+                                 [](qint64 at, const OutByte &out) { return at < out.atNs; });
+            m_output.insert(later, echo);
+        }
         receiveByte(buffer[i], m_inLineFreeNs, setting);
     }
 }
@@ -500,15 +516,34 @@ void SimulatedModule::send(const QByteArray &frame, qint64 startNs)
     m_outLineFreeNs = at;
 }
 
+qint64 SimulatedModule::currentTickNs() const
+{
+    if (m_config.latencyMs <= 0)
+        return 0;
+    // What an FTDI chip does with its latency timer set to 1.
+    if (m_device != 0 && ptyline::readLowLatency(m_device))
+        return 1'000'000;
+    return qint64(m_config.latencyMs) * 1'000'000;
+}
+
+qint64 SimulatedModule::releaseNs(qint64 atNs) const
+{
+    if (m_tickNs <= 0)
+        return atNs;
+    return (atNs + m_tickNs - 1) / m_tickNs * m_tickNs;
+}
+
 void SimulatedModule::transmitDue(qint64 nowNs)
 {
-    while (!m_output.empty() && m_output.front().atNs <= nowNs) {
+    while (!m_output.empty() && releaseNs(m_output.front().atNs) <= nowNs) {
         const OutByte out = m_output.front();
         m_output.pop_front();
         // Timed before the frame's last byte is out: the program may log its arrival at once.
         const qint64 sentAtMicros = out.endsFrame ? MonotonicMicrosNow() : -1;
         // A full pty (nobody reading) drops the byte, as a line would with no listener.
         [[maybe_unused]] const auto written = ::write(m_master.get(), &out.byte, 1);
+        if (out.echo)
+            continue;
         m_sending.append(out.byte);
         if (out.endsFrame) {
             record(QStringLiteral("tx"), ownSetting(), m_sending, sentAtMicros);
@@ -522,7 +557,7 @@ void SimulatedModule::transmitDue(qint64 nowNs)
     }
     if (m_babbleNextNs >= 0) {
         const qint64 characterNs = ownSetting().characterTimeNs();
-        while (m_babbleNextNs <= nowNs) {
+        while (releaseNs(m_babbleNextNs) <= nowNs) {
             if (m_babbleUntilNs > 0 && m_babbleNextNs >= m_babbleUntilNs) {
                 record(QStringLiteral("tx"), ownSetting(), m_sending);
                 m_sending.clear();

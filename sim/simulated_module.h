@@ -26,6 +26,20 @@ struct SimConfig
     ModuleState state;
     bool silent = false; // a port that opens but never answers
     QString tracePath;   // empty: no trace file
+
+    // The adapter the port stands for. Each is reported in the pty's line file, where
+    // the pty line library in the program's process plays the adapter's driver.
+    //
+    // A two-wire RS-485 adapter: every byte the program writes comes back to it, as
+    // its last bit crosses the wire.
+    bool echo = false;
+    // An FTDI-type adapter's latency timer, 1-255 ms (0: none): the program receives
+    // bytes only at its ticks, or at 1 ms ticks once it asked for ASYNC_LOW_LATENCY.
+    int latencyMs = 0;
+    // A driver that takes a setting with parity but ignores the parity.
+    bool refusesParity = false;
+    // A driver that fails TIOCSSERIAL with EINVAL (with latencyMs only).
+    bool refusesLowLatency = false;
 };
 
 // The TX4040 module on a pseudo-terminal, linked as COM<n> in a ports folder. It runs
@@ -84,6 +98,7 @@ private:
         qint64 atNs = 0;
         char byte = 0;
         bool endsFrame = false;
+        bool echo = false; // the program's own byte, back from a two-wire line
     };
 
     void run();
@@ -94,6 +109,10 @@ private:
     QByteArray replyFrame(const QByteArray &body, const std::optional<Fault> &fault) const;
     void send(const QByteArray &frame, qint64 startNs);
     void transmitDue(qint64 nowNs);
+    // When a byte due at atNs reaches the program: at once, or at the adapter's next tick.
+    qint64 releaseNs(qint64 atNs) const;
+    // The adapter's tick now: 0 without a latency timer.
+    qint64 currentTickNs() const;
     void followSchedule(qint64 nowNs);
     void vanish();
     void closeDevice();
@@ -132,6 +151,7 @@ private:
     std::optional<int> m_settingAfterReply;
     qint64 m_inLineFreeNs = 0;
     qint64 m_outLineFreeNs = 0;
+    qint64 m_tickNs = 0;        // 0: bytes go to the program as they arrive
     qint64 m_babbleNextNs = -1; // -1: not babbling
     qint64 m_babbleUntilNs = 0; // 0: until cleared
     QList<QByteArray> m_schedule;

@@ -6,18 +6,82 @@
 #include "fault_plan.h"
 #include "module_behaviour.h"
 #include "simulated_ports.h"
+#include "unique_fd.h"
 
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+
 namespace {
+
+constexpr qint64 Ms = 1'000'000;
 
 QString simProgram()
 {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/tx4040-sim");
+}
+
+const QByteArray IdentityRequest = "\tB00B09\r";
+const QByteArray IdentityReply = "\n!01BTX04000161\r"; // the factory module's
+
+// The device opened as a serial port, raw, at the setting.
+UniqueFd openLine(const QString &device, const SimLineSetting &setting)
+{
+    UniqueFd line(::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    termios t{};
+    if (!line.isValid() || ::tcgetattr(line.get(), &t) != 0)
+        return {};
+    ::cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    if (setting.parity != 'n')
+        t.c_cflag |= PARENB | (setting.parity == 'o' ? PARODD : 0);
+    const speed_t speed = setting.baud == 4800    ? B4800
+                          : setting.baud == 9600  ? B9600
+                          : setting.baud == 19200 ? B19200
+                          : setting.baud == 38400 ? B38400
+                          : setting.baud == 57600 ? B57600
+                                                  : B115200;
+    if (::cfsetspeed(&t, speed) != 0 || ::tcsetattr(line.get(), TCSANOW, &t) != 0)
+        return {};
+    return line;
+}
+
+// Up to count bytes, whatever has come when the time is up.
+QByteArray readFor(int fd, qsizetype count, int timeoutMs)
+{
+    QByteArray bytes;
+    QDeadlineTimer deadline(timeoutMs, Qt::PreciseTimer);
+    while (bytes.size() < count && !deadline.hasExpired()) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, int(deadline.remainingTime())) <= 0)
+            continue;
+        char buffer[256];
+        const ssize_t n =
+            ::read(fd, buffer, std::min<qsizetype>(sizeof buffer, count - bytes.size()));
+        if (n > 0)
+            bytes.append(buffer, n);
+    }
+    return bytes;
+}
+
+QList<QByteArray> sentFrames(const SimulatedModule &module)
+{
+    QList<QByteArray> frames;
+    for (const TraceEntry &entry : module.trace()) {
+        if (entry.event == u"tx")
+            frames.append(entry.bytes);
+    }
+    return frames;
 }
 
 } // namespace
@@ -45,6 +109,13 @@ private slots:
     void foldersItMadeGoWhenEmpty();
     void badOptionValues_data();
     void badOptionValues();
+    void echoComesBeforeTheReply_data();
+    void echoComesBeforeTheReply();
+    void latencyTimerHoldsReplies_data();
+    void latencyTimerHoldsReplies();
+    void refusedParityReadsBackAsNone_data();
+    void refusedParityReadsBackAsNone();
+    void adapterOptions();
 };
 
 void SimulatedModuleTest::commands_data()
@@ -420,6 +491,9 @@ void SimulatedModuleTest::badOptionValues_data()
     QTest::newRow("--inputs-period garbage")
         << QStringList{"--inputs-period", "garbage"} << "--inputs-period";
     QTest::newRow("--port 0") << QStringList{"--port", "0"} << "--port";
+    QTest::newRow("--latency 0") << QStringList{"--latency", "0"} << "--latency";
+    QTest::newRow("--latency 256") << QStringList{"--latency", "256"} << "--latency";
+    QTest::newRow("--refuse bogus") << QStringList{"--refuse", "bogus"} << "--refuse";
 }
 
 void SimulatedModuleTest::badOptionValues()
@@ -435,6 +509,172 @@ void SimulatedModuleTest::badOptionValues()
     // No link: it stopped before making anything.
     QVERIFY(
         QDir(ports.portsFolder()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+}
+
+void SimulatedModuleTest::echoComesBeforeTheReply_data()
+{
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::newRow("module answers") << false << IdentityReply;
+    QTest::newRow("silent port") << true << QByteArray();
+}
+
+void SimulatedModuleTest::echoComesBeforeTheReply()
+{
+    QFETCH(bool, silent);
+    QFETCH(QByteArray, reply);
+    SimulatedPorts ports;
+    SimConfig config;
+    config.portNumber = 2;
+    config.state.settingIndex = 3; // 9600,e,8,1
+    config.silent = silent;
+    config.echo = true;
+    SimulatedModule &module = ports.addModule(config);
+    const UniqueFd line = openLine(module.devicePath(), ModuleSetting(3));
+    QVERIFY(line.isValid());
+
+    QElapsedTimer sent;
+    sent.start();
+    QCOMPARE(::write(line.get(), IdentityRequest.constData(), IdentityRequest.size()),
+             IdentityRequest.size());
+    QCOMPARE(readFor(line.get(), IdentityRequest.size(), 1000), IdentityRequest);
+    // Not at once: the last character came back when its last bit crossed the wire.
+    QVERIFY(sent.nsecsElapsed() >= IdentityRequest.size() * ModuleSetting(3).characterTimeNs());
+    QCOMPARE(readFor(line.get(), 256, 300), reply);
+    // The module's own frames only.
+    QCOMPARE(sentFrames(module), reply.isEmpty() ? QList<QByteArray>{} : QList{reply});
+}
+
+void SimulatedModuleTest::latencyTimerHoldsReplies_data()
+{
+    QTest::addColumn<int>("latencyMs");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<bool>("askLowLatency");
+    QTest::addColumn<int>("setSerialErrno"); // of TIOCSSERIAL; 0: taken
+    QTest::addColumn<bool>("held");
+    QTest::newRow("no timer") << 0 << false << true << ENOTTY << false;
+    QTest::newRow("16 ms timer") << 16 << false << false << 0 << true;
+    QTest::newRow("low latency") << 16 << false << true << 0 << false;
+    QTest::newRow("low latency refused") << 16 << true << true << EINVAL << true;
+}
+
+void SimulatedModuleTest::latencyTimerHoldsReplies()
+{
+    QFETCH(int, latencyMs);
+    QFETCH(bool, refused);
+    QFETCH(bool, askLowLatency);
+    QFETCH(int, setSerialErrno);
+    QFETCH(bool, held);
+    SimulatedPorts ports;
+    SimConfig config;
+    config.portNumber = 2;
+    // With parity, so that the setting must outlive the low-latency report beside it.
+    config.state.settingIndex = 11; // 115200,e,8,1
+    config.latencyMs = latencyMs;
+    config.refusesLowLatency = refused;
+    SimulatedModule &module = ports.addModule(config);
+    const UniqueFd line = openLine(module.devicePath(), ModuleSetting(11));
+    QVERIFY(line.isValid());
+
+    if (askLowLatency) {
+        serial_struct serial{};
+        const bool known = ::ioctl(line.get(), TIOCGSERIAL, &serial) == 0;
+        serial.flags |= ASYNC_LOW_LATENCY;
+        errno = 0;
+        QCOMPARE(::ioctl(line.get(), TIOCSSERIAL, &serial) == 0 ? 0 : errno, setSerialErrno);
+        QCOMPARE(known, latencyMs > 0);
+        if (known) {
+            serial_struct now{};
+            QCOMPARE(::ioctl(line.get(), TIOCGSERIAL, &now), 0);
+            QCOMPARE(bool(now.flags & ASYNC_LOW_LATENCY), setSerialErrno == 0);
+        }
+    }
+
+    // How long each reply took beyond its wire time. A late wake-up on a busy machine
+    // only adds to it, so the quickest quarter of the exchanges tells the hold: over
+    // 1 ms but within the tick for a reply held to a 16 ms tick, under 3 ms for one
+    // handed over at 1 ms ticks or at once.
+    const qint64 wireNs =
+        (IdentityRequest.size() + IdentityReply.size()) * ModuleSetting(11).characterTimeNs();
+    constexpr int Exchanges = 20;
+    QList<qint64> extrasNs;
+    for (int i = 0; i < Exchanges; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(::write(line.get(), IdentityRequest.constData(), IdentityRequest.size()),
+                 IdentityRequest.size());
+        QCOMPARE(readFor(line.get(), IdentityReply.size(), 1000), IdentityReply);
+        extrasNs.append(timer.nsecsElapsed() - wireNs);
+    }
+    std::sort(extrasNs.begin(), extrasNs.end());
+    const qint64 quickQuarterNs = extrasNs.at(Exchanges / 4);
+    QByteArray extras = "beyond the wire time, us:";
+    for (const qint64 ns : std::as_const(extrasNs))
+        extras += ' ' + QByteArray::number(ns / 1000);
+    if (held) {
+        QVERIFY2(quickQuarterNs > 1 * Ms, extras);
+        QVERIFY2(quickQuarterNs < (latencyMs + 2) * Ms, extras); // to the tick, not beyond
+    } else {
+        QVERIFY2(quickQuarterNs < 3 * Ms, extras);
+    }
+}
+
+void SimulatedModuleTest::refusedParityReadsBackAsNone_data()
+{
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<char>("parity"); // as the module sees the program's setting
+    QTest::newRow("parity taken") << false << 'e';
+    QTest::newRow("parity refused") << true << 'n';
+}
+
+void SimulatedModuleTest::refusedParityReadsBackAsNone()
+{
+    QFETCH(bool, refused);
+    QFETCH(char, parity);
+    SimulatedPorts ports;
+    SimConfig config;
+    config.portNumber = 2;
+    config.refusesParity = refused;
+    SimulatedModule &module = ports.addModule(config);
+    // Success either way: such a driver says nothing.
+    const UniqueFd line = openLine(module.devicePath(), ModuleSetting(5)); // 19200,e,8,1
+    QVERIFY(line.isValid());
+    termios t{};
+    QCOMPARE(::tcgetattr(line.get(), &t), 0);
+    QCOMPARE(bool(t.c_cflag & PARENB), !refused);
+    QCOMPARE((t.c_cflag & CSIZE), tcflag_t(CS8));
+    QCOMPARE(module.programSetting(), (SimLineSetting{19200, parity, 8, 1}));
+}
+
+void SimulatedModuleTest::adapterOptions()
+{
+    SimulatedPorts ports;
+    QProcess sim;
+    sim.start(simProgram(),
+              {QStringLiteral("--port"), QStringLiteral("4"), QStringLiteral("--echo"),
+               QStringLiteral("--silent"), QStringLiteral("--latency"), QStringLiteral("16"),
+               QStringLiteral("--refuse"), QStringLiteral("low-latency"),
+               QStringLiteral("--refuse"), QStringLiteral("parity")});
+    QVERIFY(sim.waitForReadyRead(5000));
+    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    {
+        const UniqueFd line = openLine(device, ModuleSetting(5));
+        QVERIFY(line.isValid());
+        termios t{};
+        QCOMPARE(::tcgetattr(line.get(), &t), 0);
+        QVERIFY(!(t.c_cflag & PARENB));
+        serial_struct serial{};
+        QCOMPARE(::ioctl(line.get(), TIOCGSERIAL, &serial), 0);
+        serial.flags |= ASYNC_LOW_LATENCY;
+        QCOMPARE(::ioctl(line.get(), TIOCSSERIAL, &serial), -1);
+        QCOMPARE(errno, EINVAL);
+        QCOMPARE(::write(line.get(), IdentityRequest.constData(), IdentityRequest.size()),
+                 IdentityRequest.size());
+        QCOMPARE(readFor(line.get(), 256, 300), IdentityRequest);
+    }
+    ::kill(sim.processId(), SIGTERM);
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(SimulatedModuleTest)

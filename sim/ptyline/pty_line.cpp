@@ -12,15 +12,27 @@
 //   port sends one character after another at its baud rate. write() books the
 //   characters on the line and tcdrain() returns when the last would have left it,
 //   so a program that waits for its writes sees a real port's timing.
+//
+// And it plays the driver of the adapter that the module's line file names:
+// - with a latency timer (an FTDI-type adapter), ioctl() answers TIOCGSERIAL and
+//   TIOCSSERIAL as that driver does, and reports ASYNC_LOW_LATENCY to the module,
+//   which then hands over its bytes at 1 ms ticks instead of the timer's;
+// - a driver that refuses low latency fails TIOCSSERIAL with EINVAL;
+// - a driver that ignores parity takes a setting with parity without a word, and
+//   reads back without it.
 
 #include "line_report.h"
 
 #include <dlfcn.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -34,6 +46,7 @@ using TcSetAttr = int (*)(int, int, const termios *);
 using TcGetAttr = int (*)(int, termios *);
 using TcDrain = int (*)(int);
 using Write = ssize_t (*)(int, const void *, size_t);
+using Ioctl = int (*)(int, unsigned long, ...);
 
 template <typename Fn> Fn next(const char *name)
 {
@@ -64,12 +77,22 @@ Write realWrite()
     return fn;
 }
 
+Ioctl realIoctl()
+{
+    static const auto fn = next<Ioctl>("ioctl");
+    return fn;
+}
+
 struct Requested
 {
     dev_t device = 0;
     tcflag_t bits = 0;
     // When the last character written so far will have left the line.
     long long lineFreeNs = 0;
+    // The driver's flags (TIOCSSERIAL) but ASYNC_LOW_LATENCY, which lives in the line
+    // file: it outlives this process, as an FTDI driver's flag outlives a close, and
+    // starts clear for each new module, whatever pty number it gets.
+    int serialFlags = 0;
 };
 
 std::mutex requestedMutex;
@@ -98,23 +121,26 @@ bool recall(dev_t device, tcflag_t &bits)
     return false;
 }
 
-void remember(dev_t device, tcflag_t bits)
+// The caller holds requestedMutex.
+Requested &slotFor(dev_t device)
 {
-    std::lock_guard lock(requestedMutex);
     Requested *slot = nullptr;
     for (Requested &r : requested) {
-        if (r.device == device) {
-            slot = &r;
-            break;
-        }
+        if (r.device == device)
+            return r;
         if (!slot && r.device == 0)
             slot = &r;
     }
     if (!slot)
         slot = &requested[0];
-    if (slot->device != device)
-        *slot = Requested{device, 0, 0};
-    slot->bits = bits;
+    *slot = Requested{device};
+    return *slot;
+}
+
+void remember(dev_t device, tcflag_t bits)
+{
+    std::lock_guard lock(requestedMutex);
+    slotFor(device).bits = bits;
 }
 
 long baudOf(speed_t speed)
@@ -254,8 +280,12 @@ int tcsetattr(int fd, int optionalActions, const termios *settings) noexcept
         result = 0;
     }
     if (result == 0) {
-        remember(device, settings->c_cflag & DroppedByPty);
-        ptyline::writeReport(device, modeStringOf(*settings));
+        termios taken = *settings;
+        // A driver that ignores parity says nothing: only reading the setting back shows it.
+        if ((taken.c_cflag & PARENB) && ptyline::readAdapter(device).refusesParity)
+            taken.c_cflag &= ~PARENB;
+        remember(device, taken.c_cflag & DroppedByPty);
+        ptyline::writeReport(device, modeStringOf(taken));
     }
     return result;
 }
@@ -295,6 +325,55 @@ int tcdrain(int fd)
     }
     while (monotonicNs() < freeNs) {
     }
+    return 0;
+}
+
+int ioctl(int fd, unsigned long request, ...) noexcept
+{
+    va_list arguments;
+    va_start(arguments, request);
+    void *argument = va_arg(arguments, void *);
+    va_end(arguments);
+
+    dev_t device = 0;
+    if ((request != TIOCGSERIAL && request != TIOCSSERIAL) || !ptySlaveOf(fd, device))
+        return realIoctl()(fd, request, argument);
+    const ptyline::Adapter adapter = ptyline::readAdapter(device);
+    if (adapter.latencyMs <= 0)
+        return realIoctl()(fd, request, argument); // a plain pty: ENOTTY, as many drivers
+    if (!argument) {
+        errno = EFAULT;
+        return -1;
+    }
+    auto *serial = static_cast<serial_struct *>(argument);
+
+    if (request == TIOCSSERIAL) {
+        if (adapter.refusesLowLatency) {
+            errno = EINVAL;
+            return -1;
+        }
+        {
+            std::lock_guard lock(requestedMutex);
+            slotFor(device).serialFlags = serial->flags & ~ASYNC_LOW_LATENCY;
+        }
+        ptyline::writeLowLatency(device, serial->flags & ASYNC_LOW_LATENCY);
+        return 0;
+    }
+
+    int flags = 0;
+    {
+        std::lock_guard lock(requestedMutex);
+        flags = slotFor(device).serialFlags;
+    }
+    if (ptyline::readLowLatency(device))
+        flags |= ASYNC_LOW_LATENCY;
+    // What ftdi_sio and the USB serial core answer for an FT232R.
+    *serial = serial_struct{};
+    serial->line = int(minor(device));
+    serial->flags = flags;
+    serial->baud_base = 48'000'000 / 2;
+    serial->close_delay = 50;    // centiseconds: the tty layer's half second
+    serial->closing_wait = 3000; // centiseconds: 30 s
     return 0;
 }
 

@@ -45,6 +45,18 @@ SimulatedModule &SimulatedPorts::addModule(int portNumber, int settingIndex, Mod
     return *m_modules.back();
 }
 
+SimulatedModule &SimulatedPorts::addModule(SimConfig config)
+{
+    config.portsFolder = portsFolder();
+    const int portNumber = config.portNumber;
+    auto module = std::make_unique<SimulatedModule>(std::move(config));
+    QString error;
+    if (!module->start(&error))
+        qFatal("simulated module on COM%d: %s", portNumber, qPrintable(error));
+    m_modules.push_back(std::move(module));
+    return *m_modules.back();
+}
+
 SimulatedModule &SimulatedPorts::addSilentPort(int portNumber)
 {
     SimConfig config{portsFolder(), portNumber, {}, true, {}};

@@ -23,6 +23,9 @@ public:
 
     // A module at the line setting with that index (0-11), behind port n.
     SimulatedModule &addModule(int portNumber, int settingIndex = 5, ModuleState state = {});
+    // A module as config says (the adapter it plays, say), behind port config.portNumber
+    // in this ports folder.
+    SimulatedModule &addModule(SimConfig config);
     // A port that opens but where nothing ever answers.
     SimulatedModule &addSilentPort(int portNumber);
 
