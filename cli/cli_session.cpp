@@ -40,12 +40,19 @@ CliSession::CliSession(const SessionOptions &options)
     });
 }
 
-int CliSession::scan(const ScanLimits &limits)
+template <typename Work> int CliSession::outcomeOf(Work work)
 {
     m_toneHz = 0;
     m_window.forgetMessages();
-    m_workflows.scanModule(m_window, limits);
+    const int opens = m_workflows.port().SuccessfulOpens();
+    work();
+    m_portOpened = m_workflows.port().SuccessfulOpens() > opens;
     return outcomeStatus();
+}
+
+int CliSession::scan(const ScanLimits &limits)
+{
+    return outcomeOf([&] { m_workflows.scanModule(m_window, limits); });
 }
 
 int CliSession::readAtRememberedPlace()
@@ -57,28 +64,19 @@ int CliSession::readAtRememberedPlace()
 
 int CliSession::run(void (Workflows::*workflow)(ModuleWindow &))
 {
-    m_toneHz = 0;
-    m_window.forgetMessages();
-    (m_workflows.*workflow)(m_window);
-    return outcomeStatus();
-}
-
-bool CliSession::portOpened(const ConsoleWindow &window) const
-{
-    // Every port a scan opens shows "Scan COM : #n".
-    return window.showedMessageStarting(
-        m_messages.text(MessageRow::ScanCom, m_state.LanguageIndex) + QStringLiteral(" : #"));
+    return outcomeOf([&] { (m_workflows.*workflow)(m_window); });
 }
 
 int CliSession::outcomeStatus() const
 {
     if (m_toneHz == ToneHzOf(Outcome::Success))
         return ExitStatus::Done;
-    if (m_window.explanation().isEmpty())
+    // A reason is the port's fault only when no port opened at all; a port that opened
+    // and then went away, or whose driver did not take the setting, is a module that
+    // did not answer.
+    if (m_window.explanation().isEmpty() || m_portOpened)
         return ExitStatus::NoAnswer;
-    // Reasons for ports that would not open: the port's fault only when no port opened
-    // at all.
-    return portOpened(m_window) ? ExitStatus::NoAnswer : ExitStatus::PortNotOpened;
+    return ExitStatus::PortNotOpened;
 }
 
 QString CliSession::outcomeMessage() const

@@ -3,6 +3,7 @@
 #include "console_window.h"
 #include "link_services.h"
 #include "message_table.h"
+#include "port_access.h"
 #include "port_map.h"
 #include "shared_state.h"
 #include "stored_settings.h"
@@ -57,14 +58,18 @@ public:
     const PortMap &ports() const { return m_ports; }
     const LinkServices &services() const { return m_services; }
     ConsoleWindow &window() { return m_window; }
+    // The link's port, for what it knows of the last opening.
+    const PortAccess &port() { return m_workflows.port(); }
     const ConsoleWindow &window() const { return m_window; }
     // False when nothing is to be written to the stored settings.
     bool stores() const { return m_stores; }
     bool stopped() const { return m_stopped; }
-    // True when the last workflow on that window opened a port.
-    bool portOpened(const ConsoleWindow &window) const;
+    // True when the last workflow opened a port.
+    bool portOpened() const { return m_portOpened; }
 
 private:
+    // Runs one piece of work and keeps whether it opened a port.
+    template <typename Work> int outcomeOf(Work work);
     int outcomeStatus() const;
 
     SharedState m_state;
@@ -78,4 +83,5 @@ private:
     TerminationSignals m_signals;
     bool m_stores;
     bool m_stopped = false;
+    bool m_portOpened = false;
 };

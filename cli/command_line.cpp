@@ -8,6 +8,7 @@
 #include "frame_trace.h"
 #include "module_commands.h"
 #include "port_inventory.h"
+#include "port_mapping_commands.h"
 #include "ports_report.h"
 #include "program_version.h"
 
@@ -22,6 +23,9 @@ const char Usage[] =
     "The VANTREL TX4040 module from a terminal.\n\n"
     "Subcommands:\n"
     "  ports [--json]        each COM number, its device, and whether you can open it now\n"
+    "  map N DEVICE          link COM N to DEVICE by its stable name in /dev/serial (the\n"
+    "                        first map keeps the system's numbers of the other ports)\n"
+    "  unmap N               remove COM N's link (the last one: back to the system's list)\n"
     "  scan [--port N] [--setting S] [--every-port] [--json] [--no-store]\n"
     "                        find the module: the remembered place first, then COM1 to\n"
     "                        COM16 at all twelve settings (--setting: at S only);\n"
@@ -34,9 +38,10 @@ const char Usage[] =
     "  set-mode hold|normal [--polarity 0101]\n"
     "                        set the output mode and the input polarity (DI1 to DI4)\n"
     "  factory               restore the factory settings\n"
-    "  watch [--outputs 1010] [--cycles N] [--json]\n"
+    "  watch [--outputs 1010] [--cycles N] [--json] [--reconnect]\n"
     "                        drive the outputs (DO1 to DO4) and print each change of the\n"
-    "                        inputs until Ctrl+C, SIGTERM or N readings\n\n"
+    "                        inputs until Ctrl+C, SIGTERM or N readings; --reconnect\n"
+    "                        waits for a device that went away and goes on\n\n"
     "The setting subcommands and watch read the module at the remembered place first.\n\n"
     "Options of the subcommands that talk to the module:\n"
     "  --trace FILE          log every frame to FILE (- for standard error)\n"
@@ -73,9 +78,10 @@ public:
         if (m_parser.positionalArguments().size() != positionalCount) {
             return fail(positionalCount == 0
                             ? QStringLiteral("%1 takes no arguments").arg(m_subcommand)
-                            : QStringLiteral("%1 takes %2 argument")
+                            : QStringLiteral("%1 takes %2 argument%3")
                                   .arg(m_subcommand)
-                                  .arg(positionalCount));
+                                  .arg(positionalCount)
+                                  .arg(positionalCount > 1 ? QStringLiteral("s") : QString()));
         }
         return true;
     }
@@ -143,6 +149,33 @@ int ports(const QStringList &arguments)
         WriteTo(stderr, "tx4040: " + warning.toUtf8() + '\n');
     WriteTo(stdout, parsed.isSet(json) ? PortsJson(entries, map) : PortsText(entries));
     return ExitStatus::Done;
+}
+
+std::optional<int> mappedPortArgument(Arguments &parsed)
+{
+    const std::optional<int> number = PortArgument(parsed.positional(0));
+    if (!number)
+        parsed.fail(
+            QStringLiteral("not a COM port number from 1 to 9999: %1").arg(parsed.positional(0)));
+    return number;
+}
+
+int map(const QStringList &arguments)
+{
+    Arguments parsed(QStringLiteral("map"), {}, false);
+    if (!parsed.parse(arguments, 2))
+        return parsed.usageError();
+    const std::optional<int> number = mappedPortArgument(parsed);
+    return number ? MapCommand(*number, parsed.positional(1)) : parsed.usageError();
+}
+
+int unmap(const QStringList &arguments)
+{
+    Arguments parsed(QStringLiteral("unmap"), {}, false);
+    if (!parsed.parse(arguments, 1))
+        return parsed.usageError();
+    const std::optional<int> number = mappedPortArgument(parsed);
+    return number ? UnmapCommand(*number) : parsed.usageError();
 }
 
 int scan(const QStringList &arguments)
@@ -248,28 +281,29 @@ int watch(const QStringList &arguments)
     const QCommandLineOption outputs(QStringLiteral("outputs"), {}, QStringLiteral("1010"));
     const QCommandLineOption cycles(QStringLiteral("cycles"), {}, QStringLiteral("N"));
     const QCommandLineOption json(QStringLiteral("json"));
-    Arguments parsed(QStringLiteral("watch"), {outputs, cycles, json}, true);
+    const QCommandLineOption reconnect(QStringLiteral("reconnect"));
+    Arguments parsed(QStringLiteral("watch"), {outputs, cycles, json, reconnect}, true);
     if (!parsed.parse(arguments, 0))
         return parsed.usageError();
-    FourFlags on{};
+    WatchRequest request;
     if (parsed.isSet(outputs)) {
         const std::optional<FourFlags> flags = FlagsArgument(parsed.value(outputs));
         if (!flags)
             return usageError(
                 QStringLiteral("the outputs are four 0 or 1, not %1").arg(parsed.value(outputs)));
-        on = *flags;
+        request.outputs = *flags;
     }
-    std::optional<int> count;
     if (parsed.isSet(cycles)) {
         bool ok = false;
-        count = parsed.value(cycles).toInt(&ok);
-        if (!ok || *count < 1)
+        request.cycles = parsed.value(cycles).toInt(&ok);
+        if (!ok || *request.cycles < 1)
             return usageError(
                 QStringLiteral("not a count of cycles: %1").arg(parsed.value(cycles)));
     }
-    return withSession(parsed, [&](CliSession &session) {
-        return WatchCommand(session, on, count, parsed.isSet(json));
-    });
+    request.json = parsed.isSet(json);
+    request.reconnect = parsed.isSet(reconnect);
+    return withSession(parsed,
+                       [&](CliSession &session) { return WatchCommand(session, request); });
 }
 
 } // namespace
@@ -290,6 +324,8 @@ int RunCommandLine(const QStringList &arguments)
         const char16_t *name;
         int (*run)(const QStringList &);
     } subcommands[] = {{u"ports", ports},
+                       {u"map", map},
+                       {u"unmap", unmap},
                        {u"scan", scan},
                        {u"info", info},
                        {u"set-id", setId},

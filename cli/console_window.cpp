@@ -57,15 +57,6 @@ void ConsoleWindow::setIdPosition(int position)
     m_values.moduleId = QStringLiteral("%1").arg(position, 2, 10, QChar(u'0'));
 }
 
-bool ConsoleWindow::showedMessageStarting(const QString &prefix) const
-{
-    for (const QString &message : m_messages) {
-        if (message.startsWith(prefix))
-            return true;
-    }
-    return false;
-}
-
 QString ConsoleWindow::identity(IdentityPanel panel) const
 {
     const QString &text = m_panels[int(panel)];

@@ -34,8 +34,6 @@ public:
     // The messages shown since the last forgetMessages(), oldest first.
     const QStringList &messages() const { return m_messages; }
     void forgetMessages() { m_messages.clear(); }
-    // True when one of those messages begins so.
-    bool showedMessageStarting(const QString &prefix) const;
     QString lastMessage() const { return m_messages.value(m_messages.size() - 1); }
     const QString &explanation() const { return m_explanation; }
     // The explanation's reasons, one a line.

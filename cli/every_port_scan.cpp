@@ -59,7 +59,7 @@ void search(PortSearch &result, CliSession &session, SharedState state, bool loc
     limits.firstPort = limits.lastPort = result.port;
     limits.rememberedPlaceAnywhere = false;
     workflows.scanModule(window, limits);
-    result.opened = session.portOpened(window);
+    result.opened = workflows.port().SuccessfulOpens() > 0;
     if (answered && !state.StopRequested)
         result.found = ModuleFacts::from(window, state, session.ports());
     else if (!result.opened)

@@ -7,8 +7,8 @@
 #include "console_output.h"
 #include "module_facts.h"
 #include "module_scan.h"
-#include "port_diagnosis.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -36,7 +36,7 @@ int reportScan(CliSession &session, int status, bool json, bool stored)
     if (found)
         return status;
     session.tellReasons();
-    if (session.window().explanation().isEmpty() && !session.portOpened(session.window()) &&
+    if (session.window().explanation().isEmpty() && !session.portOpened() &&
         !session.stopped())
         WriteTo(stderr, NoPortOpenedHint);
     return status;
@@ -84,6 +84,35 @@ void rememberSetting(CliSession &session, int settingIndex)
 QString timestamp()
 {
     return QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
+}
+
+// One line of a watch: "<time> <what> <value>", or as JSON {"time", what: value}.
+void printWatchLine(bool json, const QString &what, const QString &value)
+{
+    const QString line = json ? QString::fromUtf8(
+                                    QJsonDocument(QJsonObject{{QStringLiteral("time"), timestamp()},
+                                                              {what, value}})
+                                        .toJson(QJsonDocument::Compact))
+                              : timestamp() + u' ' + what + u' ' + value;
+    WriteTo(stdout, line.toUtf8() + '\n');
+}
+
+// Waits until port n names a terminal device again: the ports folder's link resolving
+// to one (an adapter back under another name is found through its stable link), or,
+// from the system's list, the same device back at the same number. Its device; empty
+// when a stop from outside came first. It checks ten times a second and sleeps between.
+QString waitForReturn(CliSession &session, int port, const QString &lostDevice)
+{
+    constexpr int CheckEveryMs = 100;
+    for (;;) {
+        QCoreApplication::processEvents();
+        if (session.stopped())
+            return {};
+        const QString device = session.ports().devicePath(port);
+        if (!device.isEmpty() && (session.ports().usesPortsFolder() || device == lostDevice))
+            return device;
+        session.services().sleepMs(CheckEveryMs);
+    }
 }
 
 } // namespace
@@ -160,40 +189,46 @@ int FactoryCommand(CliSession &session)
     return reportSetting(session, status);
 }
 
-int WatchCommand(CliSession &session, const FourFlags &outputs, std::optional<int> cycles,
-                 bool json)
+int WatchCommand(CliSession &session, const WatchRequest &request)
 {
     int status = 0;
     if (!moduleReadFirst(session, status))
         return status;
-    session.window().values().outputs = outputs;
     int readings = 0;
     std::optional<FourFlags> shown;
     session.window().onInputs = [&](const FourFlags &inputs) {
         if (inputs != shown) {
             shown = inputs;
-            const QString line =
-                json ? QString::fromUtf8(
-                           QJsonDocument(QJsonObject{{QStringLiteral("time"), timestamp()},
-                                                     {QStringLiteral("inputs"), FlagsText(inputs)}})
-                               .toJson(QJsonDocument::Compact))
-                     : timestamp() + QStringLiteral(" inputs ") + FlagsText(inputs);
-            WriteTo(stdout, line.toUtf8() + '\n');
+            printWatchLine(request.json, QStringLiteral("inputs"), FlagsText(inputs));
         }
         // The count ends the loop as the window's second press does.
-        if (cycles && ++readings >= *cycles)
+        if (request.cycles && ++readings >= *request.cycles)
             session.state().ProcessRunning = false;
     };
-    status = session.run(&Workflows::processModule);
-    session.window().onInputs = nullptr;
-    if (status == ExitStatus::NoAnswer) {
+    for (;;) {
+        // The loop's end clears the outputs, as the window's boxes are cleared.
+        session.window().values().outputs = request.outputs;
+        status = session.run(&Workflows::processModule);
+        if (!request.reconnect || !session.port().DeviceLost() || session.stopped())
+            break;
         const int port = session.state().ScanCommNo;
-        const bool gone =
-            DiagnosePort(session.ports(), port).state == PortDiagnosis::State::Missing;
-        WriteTo(stderr, gone ? QStringLiteral("tx4040: COM%1 went away\n").arg(port).toUtf8()
-                             : QByteArray("tx4040: the module stopped answering\n"));
-    } else if (status != ExitStatus::Done) {
-        session.tellReasons();
+        const QString device = session.port().DevicePath();
+        printWatchLine(request.json, QStringLiteral("lost"),
+                       QStringLiteral("COM%1 %2").arg(port).arg(device));
+        const QString back = waitForReturn(session, port, device);
+        if (back.isEmpty())
+            break;
+        printWatchLine(request.json, QStringLiteral("back"),
+                       QStringLiteral("COM%1 %2").arg(port).arg(back));
+        shown.reset();
     }
+    session.window().onInputs = nullptr;
+    // An operator's stop while the device was away ends the watch as a stop does.
+    if (session.stopped())
+        return ExitStatus::Done;
+    if (status == ExitStatus::NoAnswer && session.window().explanation().isEmpty())
+        WriteTo(stderr, "tx4040: the module stopped answering\n");
+    else if (status != ExitStatus::Done)
+        session.tellReasons();
     return status;
 }

@@ -24,7 +24,15 @@ int SetIdCommand(CliSession &session, const QString &moduleId);
 int SetSettingCommand(CliSession &session, int settingIndex);
 int SetModeCommand(CliSession &session, int modeIndex, std::optional<FourFlags> polarity);
 int FactoryCommand(CliSession &session);
+struct WatchRequest
+{
+    FourFlags outputs{};
+    std::optional<int> cycles; // readings before the loop ends; none: until stopped
+    bool json = false;
+    // A device that goes away is waited for, and the loop goes on when it is back.
+    bool reconnect = false;
+};
+
 // The live loop with these outputs; one line per change of the inputs until a stop from
 // outside, a failed exchange, or that many readings.
-int WatchCommand(CliSession &session, const FourFlags &outputs, std::optional<int> cycles,
-                 bool json);
+int WatchCommand(CliSession &session, const WatchRequest &request);

@@ -6,10 +6,14 @@
 
 #include <QByteArray>
 
+#include <optional>
+
 // One request and reply with the module over the open port. A request is a tab, the
 // command, its checksum and a carriage return; the reply a line feed, a body, its
 // checksum and a carriage return. The reply is taken the moment its carriage return
-// arrives; the wait for it is bounded and keeps the window's messages running.
+// arrives; the wait for it is bounded and keeps the window's messages running. An
+// adapter that hands the request back before the reply (two-wire RS-485) is heard
+// through: the echo is dropped.
 class CommandExchange
 {
 public:
@@ -30,6 +34,8 @@ public:
 
 private:
     static QByteArray requestFrame(const QByteArray &command);
+    // Feeds received bytes to the reply; the reply check's result once a frame ends.
+    std::optional<bool> take(const QByteArray &bytes);
     void sendFrame(const QByteArray &command);
 
     PortAccess &m_port;

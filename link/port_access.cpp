@@ -2,9 +2,9 @@
 
 #include "frame_trace.h"
 #include "line_drain.h"
+#include "line_readback.h"
 #include "mode_string.h"
 #include "port_diagnosis.h"
-#include "unique_fd.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -15,6 +15,8 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -45,7 +47,9 @@ bool PortAccess::OpenPort(int portNumber, const QString &modeString)
         ClosePort();
     m_lastOpenFailure.clear();
     m_lastOpenFoundNothing = false;
-    m_lossTraced = false;
+    m_linkFailure.clear();
+    m_settingRefused = false;
+    m_lost = false;
     if (isTraced()) {
         m_traceName = QStringLiteral("COM%1").arg(portNumber);
         m_traceMode = modeString;
@@ -54,31 +58,63 @@ bool PortAccess::OpenPort(int portNumber, const QString &modeString)
     const QString device = m_map.devicePath(portNumber);
     if (device.isEmpty())
         return openFailed(portNumber, device, QStringLiteral("no serial device by that number"));
+    m_portName = QStringLiteral("COM%1 (%2)").arg(portNumber).arg(device);
 
-    // QSerialPort applies its own line settings as it opens and cannot report the
-    // ones it found, so read them first through a descriptor of our own: they are
-    // what a refused mode string leaves the port at.
-    UniqueFd probe(
-        ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!probe.isValid())
-        return openFailed(portNumber, device, QString::fromLocal8Bit(std::strerror(errno)));
+    // The lock comes first, on the first descriptor: a port another program holds is
+    // never reconfigured under it. The same descriptor reads the settings found, which
+    // are what a refused mode string leaves the port at, since QSerialPort applies its
+    // own as it opens and cannot report the ones it found.
+    QString reason;
+    if (!lockDevice(device, reason))
+        return openFailed(portNumber, device, reason);
     auto found = std::make_unique<termios>();
-    if (!::isatty(probe.get()) || ::tcgetattr(probe.get(), found.get()) != 0)
+    if (!::isatty(m_lock.get()) || ::tcgetattr(m_lock.get(), found.get()) != 0) {
+        m_lock.reset();
         return openFailed(portNumber, device, QStringLiteral("not a terminal"));
+    }
 
     auto port = std::make_unique<QSerialPort>();
     port->setPortName(device);
-    const bool opened = port->open(QIODevice::ReadWrite);
-    // Closed only now, while the port is held, so that this close never hangs up the line.
-    probe.reset();
-    if (!opened)
+    if (!port->open(QIODevice::ReadWrite)) {
+        m_lock.reset();
         return openFailed(portNumber, device, port->errorString());
+    }
 
     m_port = std::move(port);
     m_foundSettings = std::move(found);
-    applyModeString(modeString);
+    m_devicePath = device;
+    ++m_successfulOpens;
     traceEvent(QStringLiteral("open"));
+    askLowLatency();
+    applyModeString(modeString);
     return true;
+}
+
+bool PortAccess::lockDevice(const QString &device, QString &reason)
+{
+    m_lock.reset(
+        ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!m_lock.isValid()) {
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    if (::flock(m_lock.get(), LOCK_EX | LOCK_NB) != 0) {
+        reason = errno == EWOULDBLOCK ? QStringLiteral("busy: another program holds its lock")
+                                      : QString::fromLocal8Bit(std::strerror(errno));
+        m_lock.reset();
+        return false;
+    }
+    return true;
+}
+
+void PortAccess::askLowLatency()
+{
+    // Without it an FTDI-type adapter holds every short reply for its latency timer.
+    if (m_lowLatency.request(int(m_port->handle())))
+        traceEvent(QStringLiteral("low-latency"), {}, QStringLiteral("on"));
+    else
+        traceEvent(QStringLiteral("low-latency"), {},
+                   QStringLiteral("refused: ") + m_lowLatency.refusal());
 }
 
 bool PortAccess::openFailed(int portNumber, const QString &device, const QString &reason)
@@ -113,6 +149,16 @@ void PortAccess::applyModeString(const QString &modeString)
     if (!applied)
         restoreFoundLineSettings();
     m_port->clearError();
+    if (!settings)
+        return;
+    // Read back: some drivers take any setting without a word and keep their own.
+    const QString notTaken = SettingNotTaken(int(m_port->handle()), *settings);
+    if (notTaken.isEmpty())
+        return;
+    m_settingRefused = true;
+    m_linkFailure = m_portName + QStringLiteral(": ") + notTaken;
+    qCWarning(lcLink, "%s", qPrintable(m_linkFailure));
+    traceEvent(QStringLiteral("setting-refused"), {}, notTaken);
 }
 
 void PortAccess::restoreFoundLineSettings()
@@ -135,9 +181,14 @@ void PortAccess::ClosePort()
 {
     if (!m_port)
         return;
+    // Whatever is still queued goes: a close would otherwise wait for a stuck line to
+    // drain, up to the driver's closing wait of 30 s.
+    m_port->clear(QSerialPort::Output);
+    m_lowLatency.restore(int(m_port->handle()));
     // QSerialPort puts back the settings it found at open as it closes.
     m_port->close();
     m_port.reset();
+    m_lock.reset();
     m_foundSettings.reset();
     traceEvent(QStringLiteral("close"));
 }
@@ -195,16 +246,25 @@ PortAccess::ReadResult PortAccess::ReadByte(quint8 &byte)
         noticeLost();
         return ReadResult::Lost;
     }
-    if (m_port->bytesAvailable() == 0 && !m_port->waitForReadyRead(1)) {
-        // An idle line raises TimeoutError: that is the read giving up, not a fault.
-        if (m_port->error() == QSerialPort::TimeoutError)
-            m_port->clearError();
+    if (m_port->bytesAvailable() == 0) {
+        // Waited on here rather than in QSerialPort, which takes a hang-up for an idle
+        // line and would spin through the millisecond.
+        pollfd line{int(m_port->handle()), POLLIN, 0};
+        const int ready = ::poll(&line, 1, 1);
+        if (ready > 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            noticeLost();
+            return ReadResult::Lost;
+        }
+        if (ready > 0)
+            m_port->waitForReadyRead(0);
     }
     char c = 0;
     if (m_port->getChar(&c)) {
         byte = static_cast<quint8>(c);
         return ReadResult::Byte;
     }
+    if (m_port->error() == QSerialPort::TimeoutError)
+        m_port->clearError();
     if (deviceLost()) {
         noticeLost();
         return ReadResult::Lost;
@@ -214,9 +274,11 @@ PortAccess::ReadResult PortAccess::ReadByte(quint8 &byte)
 
 void PortAccess::noticeLost()
 {
-    if (m_lossTraced)
+    if (m_lost)
         return;
-    m_lossTraced = true;
+    m_lost = true;
+    m_linkFailure = m_portName + QStringLiteral(" went away");
+    qCWarning(lcLink, "%s", qPrintable(m_linkFailure));
     traceEvent(QStringLiteral("lost"));
 }
 

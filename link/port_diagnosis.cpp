@@ -12,6 +12,7 @@
 
 #include <grp.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -47,18 +48,30 @@ bool isRunning(qint64 pid)
     return pid > 0 && QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid));
 }
 
-// A process named by a serial-port lock file: the UUCP name "LCK..ttyUSB0" or Qt's
-// "LCK.._dev_ttyUSB0", in the folders where serial programs keep them. The first line
-// holds the PID.
+// The name of a serial-port lock file for a device: the UUCP name for a device
+// directly in /dev ("LCK..ttyUSB0"), and, as Qt names its own, the path below /dev
+// with "/" as "_" ("LCK..pts_3").
+QStringList lockFileNames(const QString &device)
+{
+    QString belowDev = device;
+    if (belowDev.startsWith(QStringLiteral("/dev/")))
+        belowDev.remove(0, 5);
+    const QString name = QStringLiteral("LCK..") + belowDev.replace(u'/', u'_');
+    const QString uucpName = QStringLiteral("LCK..") + QFileInfo(device).fileName();
+    return name == uucpName ? QStringList{name} : QStringList{name, uucpName};
+}
+
+// A live process named by a serial-port lock file, in the folders where serial
+// programs (and Qt) keep them. The first line holds the PID.
 qint64 lockFileHolder(const QString &device)
 {
-    const QString uucpName = QStringLiteral("LCK..") + QFileInfo(device).fileName();
-    const QString qtName = QStringLiteral("LCK..") + QString(device).replace(u'/', u'_');
-    const QStringList folders{QStringLiteral("/var/lock"), QStringLiteral("/run/lock"),
-                              QStringLiteral("/var/spool/locks"), QStringLiteral("/tmp"),
+    const QStringList folders{QStringLiteral("/var/lock"),       QStringLiteral("/etc/locks"),
+                              QStringLiteral("/var/spool/locks"), QStringLiteral("/var/spool/uucp"),
+                              QStringLiteral("/tmp"),             QStringLiteral("/var/tmp"),
+                              QStringLiteral("/var/lock/lockdev"), QStringLiteral("/run/lock"),
                               QStandardPaths::writableLocation(QStandardPaths::TempLocation)};
     for (const QString &folder : folders) {
-        for (const QString &name : {uucpName, qtName}) {
+        for (const QString &name : lockFileNames(device)) {
             QFile lock(folder + u'/' + name);
             if (!lock.open(QIODevice::ReadOnly))
                 continue;
@@ -69,6 +82,49 @@ qint64 lockFileHolder(const QString &device)
         }
     }
     return 0;
+}
+
+} // namespace
+
+qint64 FlockHolder(const QByteArray &procLocks, quint64 fileSystem, quint64 inode, qint64 self)
+{
+    // "1: FLOCK  ADVISORY  WRITE 4242 00:05:3 0 EOF": the file as the file system's
+    // major:minor in hex and the inode; lines with "->" wait for a lock and hold none.
+    for (const QByteArray &line : procLocks.split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 6 || fields.at(1) != "FLOCK")
+            continue;
+        const QList<QByteArray> file = fields.at(5).split(':');
+        if (file.size() != 3)
+            continue;
+        bool ok[4] = {};
+        const quint64 major = file.at(0).toULongLong(&ok[0], 16);
+        const quint64 minor = file.at(1).toULongLong(&ok[1], 16);
+        const quint64 fileInode = file.at(2).toULongLong(&ok[2]);
+        const qint64 pid = fields.at(4).toLongLong(&ok[3]);
+        if (ok[0] && ok[1] && ok[2] && ok[3] && pid > 0 && pid != self &&
+            ::makedev(major, minor) == fileSystem && fileInode == inode)
+            return pid;
+    }
+    return 0;
+}
+
+namespace {
+
+// A process holding an advisory lock (flock) on the device, as terminal programs take.
+qint64 flockHolder(const QString &device)
+{
+    struct stat st
+    {
+    };
+    if (::stat(QFile::encodeName(device).constData(), &st) != 0)
+        return 0;
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly))
+        return 0;
+    const qint64 pid = FlockHolder(locks.read(1024 * 1024), st.st_dev, st.st_ino,
+                                   QCoreApplication::applicationPid());
+    return isRunning(pid) ? pid : 0;
 }
 
 // Another process with the device open, as far as this user may see.
@@ -121,7 +177,9 @@ PortDiagnosis DiagnosePort(const PortMap &map, int portNumber)
     }
     // A pseudo-terminal's slave is held open by whoever serves it, which is no sign of
     // another program using the port; a real device held by anyone else is.
-    const qint64 holder = lockFileHolder(d.device);
+    qint64 holder = flockHolder(d.device);
+    if (holder == 0)
+        holder = lockFileHolder(d.device);
     d.holderPid = holder != 0 ? holder : (IsPseudoTerminal(d.device) ? 0 : openedBy(d.device));
     if (d.holderPid != 0) {
         d.state = PortDiagnosis::State::Busy;

@@ -1,23 +1,33 @@
 #include "port_inventory.h"
 
+#include "low_latency.h"
+#include "stable_port_names.h"
 #include "system_consoles.h"
+#include "unique_fd.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QSerialPortInfo>
+
+#include <fcntl.h>
+#include <sys/file.h>
 
 namespace {
 
 constexpr int SearchedPorts = 16;
 
-QString stableNameOf(const QString &device)
+// Asks the driver for low latency and puts its flags back at once, only to learn its
+// answer. A port someone holds (an flock, as terminal programs take) is left alone.
+PortEntry::LowLatencyAnswer askLowLatency(const QString &device, QString &refusal)
 {
-    const QDir byId(QStringLiteral("/dev/serial/by-id"));
-    for (const QFileInfo &link : byId.entryInfoList(QDir::System | QDir::NoDotAndDotDot)) {
-        if (link.canonicalFilePath() == device)
-            return link.absoluteFilePath();
-    }
-    return {};
+    const UniqueFd fd(
+        ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.isValid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return PortEntry::LowLatencyAnswer::NotAsked;
+    LowLatency lowLatency;
+    const bool taken = lowLatency.request(fd.get());
+    lowLatency.restore(fd.get());
+    refusal = lowLatency.refusal();
+    return taken ? PortEntry::LowLatencyAnswer::Taken : PortEntry::LowLatencyAnswer::Refused;
 }
 
 void describe(PortEntry &entry)
@@ -36,7 +46,18 @@ void describe(PortEntry &entry)
                               .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
                               .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
     }
-    entry.stableName = stableNameOf(device);
+    entry.stableName = SerialLinkTo(device, QStringLiteral("by-id"));
+    const UsbAdapter usb = UsbAdapterOf(device);
+    entry.usbAdapter = usb.isUsb;
+    entry.usbSerialNumber = !usb.serialNumber.isEmpty();
+    entry.mapName = StablePortName(device);
+    entry.latencyTimerMs = LatencyTimerMs(device);
+    if (entry.latencyTimerMs >= 0)
+        entry.latencyTimerPath = LatencyTimerPath(device);
+    // Opening the port is the only way to learn the driver's answer, so only a port that
+    // nobody holds is asked.
+    if (entry.latencyTimerMs > 1 && entry.diagnosis.state == PortDiagnosis::State::Ok)
+        entry.lowLatency = askLowLatency(device, entry.lowLatencyRefusal);
 }
 
 } // namespace

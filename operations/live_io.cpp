@@ -23,11 +23,15 @@ private:
 // Cycles until a stop is asked for or an exchange fails.
 void runCycles(WorkflowContext &c)
 {
+    const LinkServices &services = c.port.services();
     while (c.state.ProcessRunning) {
-        // A second press, btnAll and the output boxes take effect here.
-        for (int i = 0; i < RoundsPerCycle; ++i) {
+        // A second press, btnAll and the output boxes take effect here. Each round's
+        // sleep ends 1 ms after the one before it, so that the rounds last 30 ms in
+        // all, whatever the message processing took and however late a sleep woke.
+        const qint64 start = services.clockUs();
+        for (int i = 1; i <= RoundsPerCycle; ++i) {
             c.window.processMessages();
-            c.sleepMs(1);
+            services.sleepUntilUs(start + i * 1000LL);
         }
         if (!c.exchange.SendCommand(SetOutputsCommand(c.window.controls().outputs)))
             return;
@@ -63,7 +67,10 @@ void ProcessModule(WorkflowContext &c)
     work.switchTo(Activity::Live);
     runCycles(c);
     // The operator's stop counts even when it came during an exchange that failed.
-    work.showOutcome(c.state.ProcessRunning ? Outcome::Failure : Outcome::Stopped);
+    const bool lost = c.state.ProcessRunning;
+    if (lost)
+        c.window.explain(c.port.LinkFailure());
+    work.showOutcome(lost ? Outcome::Failure : Outcome::Stopped);
     c.window.showInputs({});
     // No command for this: the module keeps the outputs it was last given.
     c.window.setOutputs({});

@@ -22,15 +22,21 @@ QString portText(const WorkflowContext &c, int row, int port)
     return c.text(row) + QStringLiteral(" : #") + QString::number(port);
 }
 
-// Why the ports that exist did not open, for the scan's ending to explain.
-void noteFailedOpen(const WorkflowContext &c, QStringList &unopened)
+void noteOnce(QStringList &reasons, const QString &reason)
 {
-    if (!c.port.LastOpenFoundNothing() && !unopened.contains(c.port.LastOpenFailure()))
-        unopened.append(c.port.LastOpenFailure());
+    if (!reason.isEmpty() && !reasons.contains(reason))
+        reasons.append(reason);
+}
+
+// Why a port that exists did not open, for the scan's ending to explain.
+void noteFailedOpen(const WorkflowContext &c, QStringList &reasons)
+{
+    if (!c.port.LastOpenFoundNothing())
+        noteOnce(reasons, c.port.LastOpenFailure());
 }
 
 // Phase 1: the port and setting where the module was last found.
-bool foundAtRememberedPlace(WorkflowContext &c, const ScanLimits &limits, QStringList &unopened)
+bool foundAtRememberedPlace(WorkflowContext &c, const ScanLimits &limits, QStringList &reasons)
 {
     if (c.state.ScanCommNo <= 0 ||
         (!limits.rememberedPlaceAnywhere && !limits.includes(c.state.ScanCommNo)))
@@ -43,7 +49,7 @@ bool foundAtRememberedPlace(WorkflowContext &c, const ScanLimits &limits, QStrin
                       "the remembered place COM%d cannot be opened; searching COM%d to COM%d",
                       c.state.ScanCommNo, limits.firstPort, limits.lastPort);
         // Said even where the number names nothing now: the module was last found there.
-        unopened.append(c.port.LastOpenFailure());
+        reasons.append(c.port.LastOpenFailure());
         return false;
     }
     c.window.showMessage(portText(c, MessageRow::ScanCom, c.state.ScanCommNo));
@@ -51,6 +57,7 @@ bool foundAtRememberedPlace(WorkflowContext &c, const ScanLimits &limits, QStrin
         if (c.identityAnswered())
             return !c.state.StopRequested;
     }
+    noteOnce(reasons, c.port.LinkFailure());
     return false;
 }
 
@@ -62,12 +69,12 @@ enum class Probe
     Answered
 };
 
-Probe probe(WorkflowContext &c, int port, int index, QStringList &unopened)
+Probe probe(WorkflowContext &c, int port, int index, QStringList &reasons)
 {
     c.window.selectBaudRate(index);
     const OpenedPort opened(c.port, port, BaudRateModes().at(index));
     if (!opened.isOpen()) {
-        noteFailedOpen(c, unopened);
+        noteFailedOpen(c, reasons);
         return Probe::NotOpened;
     }
     c.window.showMessage(portText(c, MessageRow::ScanCom, port));
@@ -83,11 +90,12 @@ Probe probe(WorkflowContext &c, int port, int index, QStringList &unopened)
             return Probe::Answered;
         }
     }
+    noteOnce(reasons, c.port.LinkFailure());
     return Probe::Silent;
 }
 
 // Phase 2: COM1 to COM16, slowest setting first; a port that does not open is left.
-bool foundBySearch(WorkflowContext &c, const ScanLimits &limits, QStringList &unopened)
+bool foundBySearch(WorkflowContext &c, const ScanLimits &limits, QStringList &reasons)
 {
     if (!limits.search)
         return false;
@@ -95,7 +103,7 @@ bool foundBySearch(WorkflowContext &c, const ScanLimits &limits, QStringList &un
         for (int index = 0; index < BaudRateModeCount && !c.state.StopRequested; ++index) {
             const bool locked = c.window.controls().baudRateLocked;
             const Probe result =
-                probe(c, port, locked ? ListIndexOfRememberedSetting(c.state) : index, unopened);
+                probe(c, port, locked ? ListIndexOfRememberedSetting(c.state) : index, reasons);
             if (result == Probe::Answered)
                 return true;
             if (result == Probe::NotOpened || locked)
@@ -175,9 +183,9 @@ void ScanModule(WorkflowContext &c, const ScanLimits &limits)
     w.processMessages();
     c.state.ModuleFound = false;
 
-    QStringList unopened;
+    QStringList reasons;
     const bool answered =
-        foundAtRememberedPlace(c, limits, unopened) || foundBySearch(c, limits, unopened);
+        foundAtRememberedPlace(c, limits, reasons) || foundBySearch(c, limits, reasons);
     const bool informed = answered && readInformation(c);
     // Asked to close: the scan ends at the exchange it was in, with the port closed and
     // without an outcome; the window goes back to idle on the way out.
@@ -187,15 +195,18 @@ void ScanModule(WorkflowContext &c, const ScanLimits &limits)
         const QString emptyFolder = c.port.portMap().emptyFolderWarning();
         if (!emptyFolder.isEmpty()) {
             qCWarning(lcScan, "%s", qPrintable(emptyFolder));
-            unopened.append(emptyFolder);
+            reasons.append(emptyFolder);
         }
-        w.explain(unopened.join(u'\n'));
+        w.explain(reasons.join(u'\n'));
         w.selectBaudRate(DefaultBaudRateIndex);
         work.finish(Outcome::Failure, MessageRow::ModuleNotFind);
     } else if (informed) {
         // The message of the information read stays.
         work.finish(Outcome::Success);
     } else {
+        // A device that went away meanwhile is why the information is missing.
+        if (!c.port.LinkFailure().isEmpty())
+            w.explain(c.port.LinkFailure());
         work.finish(Outcome::Failure,
                     portText(c, MessageRow::GetModuleInfoError, c.state.ScanCommNo) + u')');
     }

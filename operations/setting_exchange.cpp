@@ -35,5 +35,7 @@ bool ExchangeAfterIdentity(
             return true;
         }
     }
+    // A device that went away, or a setting its driver did not take, is why.
+    c.window.explain(c.port.LinkFailure());
     return false;
 }

@@ -31,7 +31,9 @@ QList<QByteArray> outputCommands(const SimulatedModule &module)
 // text from before the loop.
 struct LiveBench : WorkflowBench
 {
-    explicit LiveBench(const QByteArray &contacts = "0000") : module(ports.addModule(4, 11))
+    explicit LiveBench(const QByteArray &contacts = "0000",
+                       const LinkServices &services = LinkServices::system())
+        : WorkflowBench(services), module(ports.addModule(4, 11))
     {
         module.setContacts(contacts);
         foundAt(4, 11);
@@ -54,6 +56,7 @@ class LiveIoTest : public QObject
 private slots:
     void refusedBeforeAScan();
     void outputsOutInputsIn();
+    void roundsEndThirtyMsAfterTheyBegan();
     void stoppedByTheOperator();
     void stoppedByModuleLoss();
     void stopDuringAFailingExchange();
@@ -103,6 +106,33 @@ void LiveIoTest::outputsOutInputsIn()
     QCOMPARE(bench.window.outputBoxes, FourFlags{});
     QVERIFY(bench.window.inputHistory.contains("1001"));
     QCOMPARE(bench.window.inputHistory.last(), QStringLiteral("0000"));
+}
+
+void LiveIoTest::roundsEndThirtyMsAfterTheyBegan()
+{
+    // A sleep that always wakes 300 us late, on a clock of the test's own: each round
+    // sleeps until its own millisecond of the cycle, so the lateness does not add up.
+    LinkServices services = LinkServices::system();
+    qint64 now = 5'000'000;
+    QList<qint64> deadlines;
+    bool *running = nullptr;
+    services.clockUs = [&] { return now; };
+    services.sleepUntilUs = [&](qint64 deadline) {
+        deadlines << deadline;
+        now = std::max(now, deadline) + 300;
+        // The operator's stop comes in the last round: this cycle is the only one.
+        if (deadlines.size() == 30)
+            *running = false;
+    };
+    LiveBench bench("0000", services);
+    running = &bench.state.ProcessRunning;
+
+    ProcessModule(bench.context);
+
+    QCOMPARE(deadlines.size(), 30);
+    for (int round = 0; round < 30; ++round)
+        QCOMPARE(deadlines.at(round), 5'000'000 + (round + 1) * 1000);
+    QCOMPARE(outputCommands(bench.module).size(), 1);
 }
 
 void LiveIoTest::stoppedByTheOperator()

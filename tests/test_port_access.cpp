@@ -6,10 +6,12 @@
 #include "simulated_ports.h"
 #include "system_consoles.h"
 
+#include <QProcess>
 #include <QSerialPort>
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -65,6 +67,7 @@ private slots:
     void settingsComeBackExactly();
     void secondOpenFails();
     void failedOpenLeavesTheHolderAlone();
+    void advisoryLockKeepsOthersOut();
     void refusedModeStringKeepsTheLine();
     void writesReturnOnceSent_data();
     void writesReturnOnceSent();
@@ -235,6 +238,50 @@ void PortAccessTest::failedOpenLeavesTheHolderAlone()
     QVERIFY(identityAnswered(holder));
     PortAccess third(ports.portMap(), LinkServices::system());
     QVERIFY(!third.OpenPort(3, QStringLiteral("19200,e,8,1")));
+}
+
+void PortAccessTest::advisoryLockKeepsOthersOut()
+{
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(3);
+    const QString device = module.devicePath();
+    const termios before = settingsOf(device);
+    // Another program holds the port the way terminal programs do, by flock() on it.
+    QProcess holder;
+    holder.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import fcntl, os, sys, time\n"
+                                 "fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)\n"
+                                 "fcntl.flock(fd, fcntl.LOCK_EX)\n"
+                                 "print('held', flush=True)\n"
+                                 "time.sleep(30)\n"),
+                  device});
+    QVERIFY(holder.waitForReadyRead(5000));
+
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(!port.OpenPort(3, QStringLiteral("19200,e,8,1")));
+    QCOMPARE(port.LastOpenFailure(), QStringLiteral("COM3 (%1): busy: held by python3 (PID %2)")
+                                         .arg(device)
+                                         .arg(holder.processId()));
+    // Nothing reached the line, and its settings are as the holder left them.
+    QVERIFY(module.receivedBytes().isEmpty());
+    QVERIFY(sameSettings(settingsOf(device), before));
+    holder.kill();
+    holder.waitForFinished();
+
+    // The other way round: while the link holds the port, no one else gets the lock, root
+    // included, whom the terminal's exclusive mode lets in.
+    QVERIFY(port.OpenPort(3, QStringLiteral("19200,e,8,1")));
+    const int other =
+        ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (other < 0) {
+        QCOMPARE(errno, EBUSY);
+    } else {
+        QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), -1);
+        QCOMPARE(errno, EWOULDBLOCK);
+        ::close(other);
+    }
+    QVERIFY(identityAnswered(port));
 }
 
 void PortAccessTest::refusedModeStringKeepsTheLine()

@@ -2,10 +2,10 @@
 
 #include "baud_rate_modes.h"
 
-WorkflowBench::WorkflowBench()
+WorkflowBench::WorkflowBench(const LinkServices &services)
     : settings(ports.configFolder() + QStringLiteral("/VANTREL/Morvale.reg")),
       window(state, messages),
-      workflows(state, messages, settings, ports.portMap(), LinkServices::system(),
+      workflows(state, messages, settings, ports.portMap(), services,
                 [this](int hz, int ms) { window.beep(hz, ms); }),
       port(workflows.port()), exchange(workflows.exchange()), context(workflows.contextFor(window))
 {

@@ -13,7 +13,8 @@
 class WorkflowBench
 {
 public:
-    WorkflowBench();
+    // services: the link's clocks, sleeps and message pump; the system's by default.
+    explicit WorkflowBench(const LinkServices &services = LinkServices::system());
 
     QString settingsPath() const;
     // Writes these values as a scan would have, and loads them as a start would.
