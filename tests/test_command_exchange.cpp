@@ -3,6 +3,8 @@
 
 #include "command_exchange.h"
 #include "command_set.h"
+#include "frame_trace.h"
+#include "line_echo.h"
 #include "simulated_ports.h"
 
 #include <QRandomGenerator>
@@ -57,6 +59,10 @@ private slots:
     void lateReplyNeverAnswersTheNextRequest();
     void frameReachingTheBufferEnd_data();
     void frameReachingTheBufferEnd();
+    void echoIsDroppedOnlyWhole_data();
+    void echoIsDroppedOnlyWhole();
+    void echoingAdapter_data();
+    void echoingAdapter();
 };
 
 void CommandExchangeTest::framesOnTheWire_data()
@@ -417,6 +423,75 @@ void CommandExchangeTest::frameReachingTheBufferEnd()
     QCOMPARE(int(receive.feed(quint8(bytes.back()))), frame);
     QCOMPARE(receive.position(), length);
     QCOMPARE(receive.text(), bytes.right(length));
+}
+
+void CommandExchangeTest::echoIsDroppedOnlyWhole_data()
+{
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<QByteArray>("passed");
+    QTest::addColumn<bool>("dropped");
+    const QByteArray request = "\tB00B09\r";
+    const QByteArray reply = "\n!01BTX04000161\r";
+    QTest::newRow("the request, then the reply") << request + reply << reply << true;
+    QTest::newRow("the reply alone") << reply << reply << false;
+    QTest::newRow("part of the request, then the reply")
+        << QByteArray("\tB00") + reply << QByteArray("\tB00") + reply << false;
+    QTest::newRow("the request with another checksum")
+        << QByteArray("\tB00B0A\r") + reply << QByteArray("\tB00B0A\r") + reply << false;
+    QTest::newRow("the request twice") << request + request << request << true;
+}
+
+void CommandExchangeTest::echoIsDroppedOnlyWhole()
+{
+    QFETCH(QByteArray, received);
+    QFETCH(QByteArray, passed);
+    QFETCH(bool, dropped);
+    LineEcho echo("\tB00B09\r");
+    QByteArray out;
+    for (const char byte : received)
+        out += echo.feed(quint8(byte));
+    out += echo.release();
+    QCOMPARE(out, passed);
+    QCOMPARE(echo.dropped(), dropped);
+}
+
+void CommandExchangeTest::echoingAdapter_data()
+{
+    QTest::addColumn<bool>("silent");
+    QTest::newRow("a module behind it") << false;
+    QTest::newRow("nothing behind it") << true;
+}
+
+void CommandExchangeTest::echoingAdapter()
+{
+    // A two-wire RS-485 adapter hands the program its own request before the reply.
+    QFETCH(bool, silent);
+    SimulatedPorts ports;
+    SimConfig config;
+    config.portNumber = Port;
+    config.silent = silent;
+    config.echo = true;
+    ports.addModule(config);
+    const QString logPath = ports.configFolder() + QStringLiteral("/frames.log");
+    LinkServices services = LinkServices::system();
+    QString error;
+    services.trace = FrameTrace::open(logPath, error);
+    PortAccess port(ports.portMap(), services);
+    QVERIFY(port.OpenPort(Port, QStringLiteral("19200,e,8,1")));
+    CommandExchange exchange(port);
+
+    bool answered = false;
+    const qint64 ms = MeasureMs([&] { answered = exchange.SendCommand(Command::ReadIdentity); });
+    QCOMPARE(answered, !silent);
+    if (silent) {
+        QVERIFY2(ms > 150, qPrintable(QString::number(ms)));
+    } else {
+        QCOMPARE(exchange.LastReply(), QByteArray("\n!01BTX04000161\r"));
+        QCOMPARE(exchange.ReplyLength(), IdentityReplyLength);
+    }
+    QFile log(logPath);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(log.readAll().contains(" echo \\tB00B09\\r 094230304230390d\n"));
 }
 
 QTEST_GUILESS_MAIN(CommandExchangeTest)

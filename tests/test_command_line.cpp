@@ -72,6 +72,19 @@ QString summary(const ModuleState &module)
         .arg(QString::fromLatin1(module.polarity.left(4)));
 }
 
+// Processor time a process has used, user and system, from /proc.
+double processCpuMs(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    // The fields after the command's name, which may hold spaces, in parentheses.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
+    return ticks * 1000.0 / double(::sysconf(_SC_CLK_TCK));
+}
+
 } // namespace
 
 class CommandLineTest : public QObject
@@ -92,6 +105,10 @@ private slots:
     void traceOfOneExchange();
     void watch_data();
     void watch();
+    void watchWaitsForTheDeviceToComeBack();
+    void watchHoldsThePort();
+    void deviceThatWentAwayIsNamed_data();
+    void deviceThatWentAwayIsNamed();
     void scanStoppedFromOutside();
 };
 
@@ -477,6 +494,90 @@ void CommandLineTest::watch()
     QCOMPARE(module.state().outputs, QByteArray("1010"));
     PortAccess port(ports.portMap(), LinkServices::system());
     QVERIFY(port.OpenPort(2, QStringLiteral("19200,e,8,1")));
+}
+
+void CommandLineTest::watchWaitsForTheDeviceToComeBack()
+{
+    SimulatedPorts ports;
+    SimulatedModule &first = ports.addModule(2);
+    remember(2, DefaultBaudRateIndex);
+    QProcess program;
+    start(program, {QStringLiteral("watch"), QStringLiteral("--outputs"), QStringLiteral("1010"),
+                    QStringLiteral("--reconnect"), QStringLiteral("--json")});
+    QByteArray output;
+    auto sawLine = [&](const char *key) {
+        output += program.readAllStandardOutput();
+        return output.contains(QByteArray("\"") + key + "\":");
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(sawLine("inputs"), 10000);
+
+    // The adapter is pulled out: the watch says so and waits without spinning.
+    first.hangUp();
+    QTRY_VERIFY_WITH_TIMEOUT(sawLine("lost"), 5000);
+    const double cpuBefore = processCpuMs(program.processId());
+    QTest::qWait(1000);
+    const double cpuWhileGone = processCpuMs(program.processId()) - cpuBefore;
+    QVERIFY2(cpuWhileGone < 50, qPrintable(QString::number(cpuWhileGone)));
+
+    // It comes back under another device name, behind the same COM number.
+    output.clear();
+    SimulatedModule &second = ports.addModule(2);
+    QTRY_VERIFY_WITH_TIMEOUT(sawLine("back"), 5000);
+    QVERIFY2(output.contains(second.devicePath().toUtf8()), output.constData());
+    QTRY_VERIFY_WITH_TIMEOUT(sawLine("inputs"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(second.state().outputs, QByteArray("1010"), 5000);
+
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitCode(), 0);
+}
+
+void CommandLineTest::watchHoldsThePort()
+{
+    SimulatedPorts ports;
+    ports.addModule(2);
+    remember(2, DefaultBaudRateIndex);
+    QProcess watch;
+    start(watch, {QStringLiteral("watch")});
+    QTRY_VERIFY_WITH_TIMEOUT(watch.canReadLine(), 10000);
+
+    // A second run finds the port busy, and says who holds it.
+    const QByteArray holder = QByteArray("busy: held by tx4040 (PID ") +
+                              QByteArray::number(watch.processId()) + ')';
+    const Run info = tx4040({QStringLiteral("info")});
+    QCOMPARE(info.exitCode, 3);
+    QVERIFY2(info.errors.contains(holder), info.errors.constData());
+    const Run listing = tx4040({QStringLiteral("ports")});
+    QVERIFY2(listing.output.contains(holder), listing.output.constData());
+
+    ::kill(pid_t(watch.processId()), SIGTERM);
+    QVERIFY(watch.waitForFinished(10000));
+    QCOMPARE(watch.exitCode(), 0);
+}
+
+void CommandLineTest::deviceThatWentAwayIsNamed_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("fault"); // the adapter is pulled out as the module hears this
+    QTest::newRow("info") << QStringList{"info"} << QStringLiteral("hang-up@B00V");
+    QTest::newRow("set-id") << QStringList{"set-id", "7"} << QStringLiteral("hang-up@B00C");
+    QTest::newRow("set-mode") << QStringList{"set-mode", "normal"} << QStringLiteral("hang-up@B00GS");
+    QTest::newRow("factory") << QStringList{"factory"} << QStringLiteral("hang-up@B00C");
+}
+
+void CommandLineTest::deviceThatWentAwayIsNamed()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, fault);
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(3);
+    module.addFault(*ParseFault(fault));
+    remember(3, DefaultBaudRateIndex);
+    const Run run = tx4040(arguments);
+    // A module that stopped answering, not a port that would not open.
+    QCOMPARE(run.exitCode, 1);
+    const QByteArray gone = "tx4040: COM3 (" + module.devicePath().toUtf8() + ") went away\n";
+    QVERIFY2(run.errors.contains(gone), run.errors.constData());
 }
 
 void CommandLineTest::scanStoppedFromOutside()

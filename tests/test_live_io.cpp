@@ -2,12 +2,15 @@
 // way the loop ends. Clicks during the loop arrive as they do from the window: from
 // inside the loop's message processing.
 
+#include "line_setting.h"
 #include "live_io.h"
 #include "workflow_bench.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -57,6 +60,8 @@ private slots:
     void refusedBeforeAScan();
     void outputsOutInputsIn();
     void roundsEndThirtyMsAfterTheyBegan();
+    void latencyAdapter_data();
+    void latencyAdapter();
     void stoppedByTheOperator();
     void stoppedByModuleLoss();
     void stopDuringAFailingExchange();
@@ -133,6 +138,50 @@ void LiveIoTest::roundsEndThirtyMsAfterTheyBegan()
     for (int round = 0; round < 30; ++round)
         QCOMPARE(deadlines.at(round), 5'000'000 + (round + 1) * 1000);
     QCOMPARE(outputCommands(bench.module).size(), 1);
+}
+
+void LiveIoTest::latencyAdapter_data()
+{
+    QTest::addColumn<bool>("refused"); // the driver refuses low latency
+    QTest::newRow("low latency taken") << false;
+    QTest::newRow("low latency refused") << true;
+}
+
+void LiveIoTest::latencyAdapter()
+{
+    // An FTDI-type adapter holds what it receives for its 16 ms latency timer unless the
+    // driver takes low latency. The quickest cycles show it: a busy machine can only
+    // make cycles longer.
+    QFETCH(bool, refused);
+    WorkflowBench bench;
+    SimConfig config;
+    config.portNumber = 4;
+    config.state.settingIndex = 10; // 115200,n,8,1
+    config.latencyMs = 16;
+    config.refusesLowLatency = refused;
+    SimulatedModule &module = bench.ports.addModule(config);
+    bench.foundAt(4, 10);
+    after(1500, [&] { ProcessModule(bench.context); });
+    ProcessModule(bench.context);
+
+    QList<qint64> heardAt;
+    for (const TraceEntry &entry : module.trace()) {
+        if (entry.event == u"rx" && entry.bytes.startsWith("\tB00F"))
+            heardAt << entry.monotonicMicros;
+    }
+    QVERIFY(heardAt.size() >= 20);
+    QList<double> cycleMs;
+    for (qsizetype i = 1; i < heardAt.size(); ++i)
+        cycleMs << (heardAt.at(i) - heardAt.at(i - 1)) / 1000.0;
+    std::sort(cycleMs.begin(), cycleMs.end());
+    const double quickest = cycleMs.at(cycleMs.size() / 4);
+    // 30 rounds of 1 ms, then "B00F" and its 12-character reply at the line's pace.
+    const double characterMs = ModuleSetting(10).characterTimeNs() / 1e6;
+    const double leastMs = 30 + (12 * characterMs + 8) + std::max(1.0, 12 * characterMs);
+    if (refused)
+        QVERIFY2(quickest > leastMs + 4, qPrintable(QString::number(quickest)));
+    else
+        QVERIFY2(quickest < leastMs + 2.5, qPrintable(QString::number(quickest)));
 }
 
 void LiveIoTest::stoppedByTheOperator()

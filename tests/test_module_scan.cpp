@@ -58,6 +58,7 @@ private slots:
     void rememberedPlacePastTheSearch_data();
     void rememberedPlacePastTheSearch();
     void wrongLengthIsNoAnswer();
+    void settingTheDriverIgnoresIsNoAnswer();
     void informationRead_data();
     void informationRead();
     void moduleIdAndScrollBar_data();
@@ -299,6 +300,32 @@ void ModuleScanTest::wrongLengthIsNoAnswer()
     ScanModule(bench.context);
     QCOMPARE(module.heardCommands(), QList<QByteArray>(2, "B00B"));
     QCOMPARE(bench.window.message, QStringLiteral("Module Not Find"));
+}
+
+void ModuleScanTest::settingTheDriverIgnoresIsNoAnswer()
+{
+    // An adapter whose driver takes even parity without a word and keeps none: the module,
+    // at 9600,e,8,1, is never heard, but the search goes on through the settings without
+    // parity, and the ending says why.
+    WorkflowBench bench;
+    bench.window.locked = false;
+    SimConfig config;
+    config.portNumber = 4;
+    config.state.settingIndex = 3;
+    config.refusesParity = true;
+    SimulatedModule &module = bench.ports.addModule(config);
+
+    ScanModule(bench.context);
+
+    QCOMPARE(bench.window.message, QStringLiteral("Module Not Find"));
+    QCOMPARE(bench.window.explanation,
+             QStringLiteral("COM4 (%1): the driver did not accept even parity")
+                 .arg(module.devicePath()));
+    // Nothing went out at a setting the driver did not take.
+    QStringList withoutParity;
+    for (int index = 0; index < BaudRateModeCount; index += 2)
+        withoutParity << BaudRateModes().at(index) << BaudRateModes().at(index);
+    QCOMPARE(WorkflowBench::requestSettings(module), withoutParity);
 }
 
 void ModuleScanTest::informationRead_data()

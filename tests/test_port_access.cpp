@@ -3,6 +3,7 @@
 
 #include "command_exchange.h"
 #include "command_set.h"
+#include "line_report.h"
 #include "simulated_ports.h"
 #include "system_consoles.h"
 
@@ -12,6 +13,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -68,6 +70,8 @@ private slots:
     void secondOpenFails();
     void failedOpenLeavesTheHolderAlone();
     void advisoryLockKeepsOthersOut();
+    void lowLatencyWhileOpen_data();
+    void lowLatencyWhileOpen();
     void refusedModeStringKeepsTheLine();
     void writesReturnOnceSent_data();
     void writesReturnOnceSent();
@@ -282,6 +286,37 @@ void PortAccessTest::advisoryLockKeepsOthersOut()
         ::close(other);
     }
     QVERIFY(identityAnswered(port));
+}
+
+void PortAccessTest::lowLatencyWhileOpen_data()
+{
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("the driver takes it") << false;
+    QTest::newRow("the driver refuses it") << true;
+}
+
+void PortAccessTest::lowLatencyWhileOpen()
+{
+    // An FTDI-type adapter, whose driver keeps the flag after the port is closed.
+    QFETCH(bool, refused);
+    SimulatedPorts ports;
+    SimConfig config;
+    config.portNumber = 2;
+    config.latencyMs = 16;
+    config.refusesLowLatency = refused;
+    SimulatedModule &module = ports.addModule(config);
+    struct stat st
+    {
+    };
+    QCOMPARE(::stat(QFile::encodeName(module.devicePath()).constData(), &st), 0);
+
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(2, QStringLiteral("19200,e,8,1")));
+    QCOMPARE(ptyline::readLowLatency(st.st_rdev), !refused);
+    // Refused or not, the port works.
+    QVERIFY(identityAnswered(port));
+    port.ClosePort();
+    QVERIFY(!ptyline::readLowLatency(st.st_rdev));
 }
 
 void PortAccessTest::refusedModeStringKeepsTheLine()

@@ -66,6 +66,7 @@ private slots:
     void closeDuringTheLiveLoop();
     void closeDuringAScan();
     void permissionFailureInTheTooltip();
+    void deviceThatWentAwayInTheTooltip();
 };
 
 void WindowWorkflowsTest::scanFillsTheWindow()
@@ -330,6 +331,21 @@ void WindowWorkflowsTest::permissionFailureInTheTooltip()
         QVERIFY2(reason.contains(QStringLiteral("belongs to group dialout, which you are not in: "
                                                 "add yourself to group dialout and log in again")),
                  qPrintable(reason));
+}
+
+void WindowWorkflowsTest::deviceThatWentAwayInTheTooltip()
+{
+    Station s;
+    SimulatedModule &module = s.ports.addModule(2, 5);
+    s.click("btnScan");
+    QVERIFY(s.state.ModuleFound);
+    // The adapter is pulled out as the module hears the new ID.
+    module.addFault(*ParseFault(QStringLiteral("hang-up@B00C")));
+    s.click("btnID");
+
+    QCOMPARE(s.text("pnMsg"), QStringLiteral("Set Module ID Error"));
+    QCOMPARE(s.window.findChild<QLabel *>(QStringLiteral("pnMsg"))->toolTip(),
+             QStringLiteral("COM2 (%1) went away").arg(module.devicePath()));
 }
 
 QTEST_MAIN(WindowWorkflowsTest)
