@@ -1,11 +1,16 @@
 #include "command_exchange.h"
 
+#include "command_set.h"
 #include "line_echo.h"
+
+#include <algorithm>
 
 namespace {
 
 constexpr quint8 Tab = 0x09;
 constexpr quint8 CarriageReturn = 0x0D;
+// The two checksum digits and the carriage return after a reply's body.
+constexpr int ChecksumAndEnd = 3;
 
 bool expectsNoReply(const QByteArray &command)
 {
@@ -62,8 +67,8 @@ bool CommandExchange::SendCommand(const QByteArray &command)
                 m_port.traceEvent(QStringLiteral("echo"), arrived);
                 arrived.clear();
             }
-            if (const std::optional<bool> valid = take(passed))
-                return *valid;
+            if (const std::optional<bool> answered = take(passed, command))
+                return *answered;
         } else {
             services.pumpMessages();
         }
@@ -73,10 +78,12 @@ bool CommandExchange::SendCommand(const QByteArray &command)
         if (waited > ReplyWaitLimitMs) {
             // A part of the request that came back and then nothing: no echo, but bytes
             // received all the same.
-            take(echo.release());
+            take(echo.release(), command);
             if (tracing)
                 m_port.traceEvent(QStringLiteral("timeout"), arrived,
                                   QStringLiteral("waited=%1ms").arg(waited));
+            if (LastPositionRead(command) > 0)
+                m_unansweredReads.append(command);
             break;
         }
     }
@@ -84,21 +91,69 @@ bool CommandExchange::SendCommand(const QByteArray &command)
     return false;
 }
 
-std::optional<bool> CommandExchange::take(const QByteArray &bytes)
+std::optional<bool> CommandExchange::take(const QByteArray &bytes, const QByteArray &command)
 {
     for (const char byte : bytes) {
         const ReplyAssembler::Frame frame = m_receive.feed(quint8(byte));
         if (frame == ReplyAssembler::Frame::Incomplete)
             continue;
+        if (frame == ReplyAssembler::Frame::Valid &&
+            isLateReply(m_receive.text(), m_receive.position(), command)) {
+            m_port.traceEvent(QStringLiteral("rx"), m_receive.frame(),
+                              QStringLiteral("late answer to an earlier request, skipped"));
+            m_receive.clear();
+            continue;
+        }
         m_lastReply = m_receive.text();
         m_replyLength = m_receive.position();
-        const bool valid = frame == ReplyAssembler::Frame::Valid;
-        if (m_port.isTraced())
-            m_port.traceEvent(valid ? QStringLiteral("rx") : QStringLiteral("rx-bad-checksum"),
-                              m_receive.frame());
-        return valid;
+        if (frame == ReplyAssembler::Frame::BadChecksum) {
+            m_port.traceEvent(QStringLiteral("rx-bad-checksum"), m_receive.frame());
+            return false;
+        }
+        const QString refusal = refusalOf(command);
+        m_port.traceEvent(QStringLiteral("rx"), m_receive.frame(), refusal);
+        if (!refusal.isEmpty())
+            return false;
+        if (command == Command::ReadIdentity)
+            learnFromIdentity();
+        return true;
     }
     return std::nullopt;
+}
+
+bool CommandExchange::isLateReply(const QByteArray &reply, int replyLength,
+                                  const QByteArray &command) const
+{
+    constexpr int LetterPosition = 5;
+    if (!m_letterAtFive || reply.size() < LetterPosition)
+        return false;
+    const char letter = reply.at(LetterPosition - 1);
+    // Only a reply of the earlier request's own length counts: a short acknowledgement
+    // may have a checksum digit there that looks like a letter.
+    return letter != CommandLetter(command) &&
+           std::any_of(m_unansweredReads.begin(), m_unansweredReads.end(),
+                       [&](const QByteArray &earlier) {
+                           return CommandLetter(earlier) == letter &&
+                                  replyLength >= LastPositionRead(earlier) + ChecksumAndEnd;
+                       });
+}
+
+QString CommandExchange::refusalOf(const QByteArray &command) const
+{
+    // A zero byte cuts the reply's text short: a field it cuts is not read at all.
+    const bool cut = m_lastReply.size() < m_replyLength;
+    if (cut && LastPositionRead(command) > m_lastReply.size())
+        return QStringLiteral("no answer: a zero byte cuts the fields short");
+    if (m_yesAtTwo && IsSettingCommand(command) && m_lastReply.size() >= 2 &&
+        m_lastReply.at(1) == '?')
+        return QStringLiteral("refused by the module");
+    return {};
+}
+
+void CommandExchange::learnFromIdentity()
+{
+    m_letterAtFive = m_lastReply.size() >= 5 && m_lastReply.at(4) == CommandLetter(Command::ReadIdentity);
+    m_yesAtTwo = m_lastReply.size() >= 2 && m_lastReply.at(1) == '!';
 }
 
 QByteArray CommandExchange::requestFrame(const QByteArray &command)

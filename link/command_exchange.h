@@ -5,6 +5,7 @@
 #include "reply_assembler.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 
 #include <optional>
 
@@ -14,6 +15,12 @@
 // arrives; the wait for it is bounded and keeps the window's messages running. An
 // adapter that hands the request back before the reply (two-wire RS-485) is heard
 // through: the echo is dropped.
+//
+// Where the module's identity reply shows the form (the request's letter at position 5,
+// "!" at position 2), a reply is also judged by it: the late answer to an earlier read
+// of the same workflow is skipped, and a setting command answered "?" was refused. A
+// reply whose text a zero byte cuts short before a field the program reads is no
+// answer either.
 class CommandExchange
 {
 public:
@@ -32,14 +39,30 @@ public:
     const QByteArray &LastReply() const { return m_lastReply; }
     int ReplyLength() const { return m_replyLength; }
 
+    // A workflow begins: the requests of the one before no longer count as unanswered.
+    void forgetUnansweredRequests() { m_unansweredReads.clear(); }
+
 private:
     static QByteArray requestFrame(const QByteArray &command);
-    // Feeds received bytes to the reply; the reply check's result once a frame ends.
-    std::optional<bool> take(const QByteArray &bytes);
+    // Feeds received bytes to the reply; the reply's verdict once a frame ends.
+    std::optional<bool> take(const QByteArray &bytes, const QByteArray &command);
+    // True for a reply that is the late answer to an earlier read of this workflow.
+    bool isLateReply(const QByteArray &reply, int replyLength, const QByteArray &command) const;
+    // Why a reply with a good checksum is no answer: empty when it is one.
+    QString refusalOf(const QByteArray &command) const;
+    void learnFromIdentity();
     void sendFrame(const QByteArray &command);
 
     PortAccess &m_port;
     ReplyAssembler m_receive;
     QByteArray m_lastReply;
     int m_replyLength = 0;
+
+    // What the identity reply showed of the module's replies: the request's letter at
+    // position 5, and "!" at position 2 for a yes (then "?" there is a no).
+    bool m_letterAtFive = false;
+    bool m_yesAtTwo = false;
+    // The reading requests of this workflow that went unanswered: a reply of theirs may
+    // still come, during a later request.
+    QByteArrayList m_unansweredReads;
 };

@@ -1,9 +1,15 @@
 #include "command_set.h"
 
+#include <algorithm>
+
 namespace {
 
 // The module's baud codes: 0 to 9, then A and B.
 constexpr int BaudCodeCount = 12;
+// "B00" and the command letter.
+constexpr int CommandLetterIndex = 3;
+// "B00F" and the four output flags.
+constexpr int OutputsCommandLength = 8;
 
 // Where a reply's fields are: 1-based position counted from its line feed, and length.
 struct Field
@@ -89,6 +95,41 @@ QByteArray ReplyPolarityFlags(const QByteArray &reply)
 QByteArray ReplyInputStates(const QByteArray &reply)
 {
     return read(reply, FlagsField);
+}
+
+int LastPositionRead(const QByteArray &command)
+{
+    auto end = [](Field field) { return field.first + field.length - 1; };
+    if (command == Command::ReadIdentity)
+        return std::max(end(IdField), end(TextField));
+    if (command == Command::ReadVersion)
+        return end(TextField);
+    if (command == Command::ReadMode)
+        return end(ModeField);
+    if (command == Command::ReadPolarity ||
+        (command.startsWith("B00F") && command.size() == OutputsCommandLength))
+        return end(FlagsField);
+    return 0;
+}
+
+bool IsSettingCommand(const QByteArray &command)
+{
+    if (command.size() <= CommandLetterIndex + 1 || !command.startsWith("B00"))
+        return false;
+    switch (command.at(CommandLetterIndex)) {
+    case 'A': // the polarity flags follow
+    case 'C': // serial number and ID
+    case 'E': // the baud code
+    case 'G': // H or S
+        return true;
+    default:
+        return false;
+    }
+}
+
+char CommandLetter(const QByteArray &command)
+{
+    return command.size() > CommandLetterIndex ? command.at(CommandLetterIndex) : '\0';
 }
 
 bool IsHoldMode(const QByteArray &modeFlag)

@@ -42,6 +42,15 @@ QByteArray ReplyModeFlag(const QByteArray &reply);      // position 6 of "B00G"
 QByteArray ReplyPolarityFlags(const QByteArray &reply); // positions 6-9 of "B00A"
 QByteArray ReplyInputStates(const QByteArray &reply);   // positions 6-9 of "B00F"
 
+// The last 1-based reply position that the program reads of the reply to this command;
+// 0 for a command whose reply it does not read.
+int LastPositionRead(const QByteArray &command);
+// True for the commands that set something in the module (ID, line setting, mode,
+// polarity), whose reply is only an acknowledgement.
+bool IsSettingCommand(const QByteArray &command);
+// The letter after "B00" that names a command; 0 for a text too short to have one.
+char CommandLetter(const QByteArray &command);
+
 // "H" at the mode position means Hold; anything else, or nothing, Normal.
 bool IsHoldMode(const QByteArray &modeFlag);
 // Flag n (0-based) of a four-character field is set only when it is exactly "1".

@@ -58,8 +58,10 @@ void ShowOutcome(const WorkflowContext &c, Outcome outcome, const QString &messa
 
 Work::Work(WorkflowContext &context, Activity activity) : m_context(context), m_activity(activity)
 {
-    // The reason behind the last ending goes with it.
+    // The reason behind the last ending goes with it. Late answers are looked for only
+    // among this work's own unanswered requests.
     m_context.window.explain({});
+    m_context.exchange.forgetUnansweredRequests();
     m_context.window.setActivity(activity);
 }
 

@@ -63,6 +63,10 @@ private slots:
     void echoIsDroppedOnlyWhole();
     void echoingAdapter_data();
     void echoingAdapter();
+    void lateAnswerToAnEarlierRead_data();
+    void lateAnswerToAnEarlierRead();
+    void moduleSaysNo_data();
+    void moduleSaysNo();
 };
 
 void CommandExchangeTest::framesOnTheWire_data()
@@ -115,8 +119,9 @@ void CommandExchangeTest::replies_data()
         << one(FaultKind::WrongLength, 1) << true << frame(body + '0') << 17 << false;
     QTest::newRow("15 characters")
         << one(FaultKind::WrongLength, -1) << true << frame(body.chopped(1)) << 15 << false;
+    // The text stops at the zero byte, before the serial number: no answer.
     QTest::newRow("zero byte in the body")
-        << one(FaultKind::ZeroByte, 6) << true << QByteArray("\n!01B") << 16 << false;
+        << one(FaultKind::ZeroByte, 6) << false << QByteArray("\n!01B") << 16 << false;
     QTest::newRow("stray byte first")
         << one(FaultKind::StrayByte, '~') << false << QByteArray() << 17 << true;
     QTest::newRow("no reply") << one(FaultKind::NoReply) << false << QByteArray() << 0 << true;
@@ -492,6 +497,74 @@ void CommandExchangeTest::echoingAdapter()
     QFile log(logPath);
     QVERIFY(log.open(QIODevice::ReadOnly));
     QVERIFY(log.readAll().contains(" echo \\tB00B09\\r 094230304230390d\n"));
+}
+
+namespace {
+
+QByteArray replyFrame(const QByteArray &body)
+{
+    const QByteArray head = '\n' + body;
+    return head + ChecksumDigits(FrameChecksum(head)) + '\r';
+}
+
+} // namespace
+
+void CommandExchangeTest::lateAnswerToAnEarlierRead_data()
+{
+    // The identity the module gave first: the request's letter at position 5, or not.
+    QTest::addColumn<QByteArray>("identity");
+    QTest::addColumn<QByteArray>("versionReply");
+    QTest::newRow("letter shown: the late identity is skipped")
+        << replyFrame("!01BTX040001") << QByteArray("\n!01V01.05-03");
+    QTest::newRow("letter not shown: taken as the design takes it")
+        << replyFrame("!01XTX040001") << QByteArray("\n!01BTX040001");
+}
+
+void CommandExchangeTest::lateAnswerToAnEarlierRead()
+{
+    QFETCH(QByteArray, identity);
+    QFETCH(QByteArray, versionReply);
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(Port);
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(Port, QStringLiteral("19200,e,8,1")));
+    CommandExchange exchange(port);
+    module.addFault(Fault{FaultKind::RawReply, {}, 1, 0, identity});
+    QVERIFY(exchange.SendCommand(Command::ReadIdentity));
+    // "B00B" goes unanswered and its answer comes while "B00V" waits for its own,
+    // which comes later still.
+    module.addFault(*ParseFault(QStringLiteral("late=200@B00B")));
+    QVERIFY(!exchange.SendCommand(Command::ReadIdentity));
+    module.addFault(*ParseFault(QStringLiteral("late=100@B00V")));
+    QVERIFY(exchange.SendCommand(Command::ReadVersion));
+    QVERIFY2(exchange.LastReply().startsWith(versionReply), exchange.LastReply().constData());
+}
+
+void CommandExchangeTest::moduleSaysNo_data()
+{
+    QTest::addColumn<QByteArray>("identity");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("identity with !: a ? is a no") << replyFrame("!01BTX040001") << false;
+    QTest::newRow("identity of another form: the design's reading")
+        << replyFrame("#01BTX040001") << true;
+}
+
+void CommandExchangeTest::moduleSaysNo()
+{
+    QFETCH(QByteArray, identity);
+    QFETCH(bool, accepted);
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(Port);
+    PortAccess port(ports.portMap(), LinkServices::system());
+    QVERIFY(port.OpenPort(Port, QStringLiteral("19200,e,8,1")));
+    CommandExchange exchange(port);
+    module.addFault(Fault{FaultKind::RawReply, {}, 1, 0, identity});
+    QVERIFY(exchange.SendCommand(Command::ReadIdentity));
+    module.addFault(Fault{FaultKind::RawReply, {}, 1, 0, replyFrame("?01C")});
+    QCOMPARE(exchange.SendCommand(SetIdCommand("TX040001", "07")), accepted);
+    // A reading command answered "?" is no setting refused: its fields decide.
+    module.addFault(Fault{FaultKind::RawReply, {}, 1, 0, replyFrame("?01G")});
+    QVERIFY(exchange.SendCommand(Command::ReadMode));
 }
 
 QTEST_GUILESS_MAIN(CommandExchangeTest)

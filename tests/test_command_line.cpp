@@ -109,6 +109,8 @@ private slots:
     void watchHoldsThePort();
     void deviceThatWentAwayIsNamed_data();
     void deviceThatWentAwayIsNamed();
+    void lateAnswersGiveNoWrongField();
+    void moduleSaysNo();
     void scanStoppedFromOutside();
 };
 
@@ -578,6 +580,39 @@ void CommandLineTest::deviceThatWentAwayIsNamed()
     QCOMPARE(run.exitCode, 1);
     const QByteArray gone = "tx4040: COM3 (" + module.devicePath().toUtf8() + ") went away\n";
     QVERIFY2(run.errors.contains(gone), run.errors.constData());
+}
+
+void CommandLineTest::lateAnswersGiveNoWrongField()
+{
+    // Every answer comes 200 ms late, after its request has given up: the identity's
+    // arrives while the version is awaited, and must not be taken for it.
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(3);
+    remember(3, DefaultBaudRateIndex);
+    module.addFault(*ParseFault(QStringLiteral("late*always")));
+    const Run scan = tx4040({QStringLiteral("scan"), QStringLiteral("--port"), QStringLiteral("3")});
+    QCOMPARE(scan.exitCode, 1);
+    QVERIFY2(scan.output.startsWith("Get Module Info Error"), scan.output.constData());
+    QVERIFY(!scan.output.contains("version:"));
+    // The scan's last late answer has come by then: a new run knows the form of the
+    // module's replies only once it has read the identity itself.
+    QTest::qWait(300);
+    const Run setId = tx4040({QStringLiteral("set-id"), QStringLiteral("7")});
+    QCOMPARE(setId.exitCode, 1);
+    QVERIFY(!setId.output.contains("Set Module ID Ok"));
+    QCOMPARE(module.state().id, QByteArray("01"));
+}
+
+void CommandLineTest::moduleSaysNo()
+{
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(3);
+    remember(3, DefaultBaudRateIndex);
+    // "?01C": the module's no to the new ID.
+    module.addFault(*ParseFault(QStringLiteral("raw=0a3f30314337370d@B00C*always")));
+    const Run run = tx4040({QStringLiteral("set-id"), QStringLiteral("7")});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.output.contains("Set Module ID Error"), run.output.constData());
 }
 
 void CommandLineTest::scanStoppedFromOutside()

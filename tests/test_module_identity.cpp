@@ -112,6 +112,12 @@ void ModuleIdentityTest::tries_data()
         << QStringList{"no-reply@B00C*2"} << false << QList<QByteArray>{"B00B", "B00B"};
     QTest::newRow("identity missing twice")
         << QStringList{"no-reply@B00B*2"} << false << QList<QByteArray>{};
+    // No serial number to address the module with: nothing is sent to it.
+    QTest::newRow("identity cut short by a zero byte")
+        << QStringList{"zero-byte@B00B*always"} << false << QList<QByteArray>{"B00B", "B00B"};
+    QTest::newRow("the module says no (?01C)")
+        << QStringList{"raw=0a3f30314337370d@B00C*always"} << false
+        << QList<QByteArray>{"B00B", setId, "B00B", setId};
 }
 
 void ModuleIdentityTest::tries()
