@@ -39,6 +39,7 @@ int main(int argc, char *argv[])
     TApplication::setDesktopFileName(QStringLiteral(TX4040_DESKTOP_ID));
     TApplication::setStyle(QStringLiteral("Fusion"));
     TApplication::setWindowIcon(PictureIcon(Picture::ApplicationIcon));
+    int status = 1;
     try {
         const StoredSettings settings;
         const PortMap ports(PortsFolder());
@@ -53,9 +54,10 @@ int main(int argc, char *argv[])
         // The session ending closes the window as any other close from outside does.
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &frmModule, &QWidget::close);
         frmModule.show();
-        return TApplication::exec();
+        status = TApplication::exec();
     } catch (const std::exception &e) {
         TApplication::showException(e);
-        return 1;
     }
+    EndAsABrokenPipeDoes();
+    return status;
 }

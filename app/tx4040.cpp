@@ -1,6 +1,7 @@
 // tx4040: the VANTREL TX4040 module from a terminal.
 
 #include "command_line.h"
+#include "termination_signals.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -13,5 +14,7 @@ int main(int argc, char *argv[])
     // can still turn the categories on.
     QLoggingCategory::setFilterRules(
         QStringLiteral("tx4040.link.warning=false\ntx4040.scan.warning=false"));
-    return RunCommandLine(QCoreApplication::arguments().mid(1));
+    const int status = RunCommandLine(QCoreApplication::arguments().mid(1));
+    EndAsABrokenPipeDoes();
+    return status;
 }

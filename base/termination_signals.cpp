@@ -8,14 +8,20 @@
 
 namespace {
 
-constexpr int Signals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int Signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+// Set once a write found its pipe closed: the program then ends as SIGPIPE would have
+// ended it, after its orderly stop.
+volatile std::sig_atomic_t pipeBroken = 0;
 
 // The write end of the wake-up sockets, for the signal handler; -1 while no object
 // listens. The object owns and closes the sockets.
 volatile std::sig_atomic_t wakeDescriptor = -1;
 
-void onSignal(int)
+void onSignal(int signal)
 {
+    if (signal == SIGPIPE)
+        pipeBroken = 1;
     // Only async-signal-safe calls here: the byte wakes the event loop.
     const int fd = wakeDescriptor;
     if (fd < 0)
@@ -62,4 +68,12 @@ TerminationSignals::~TerminationSignals()
     wakeDescriptor = -1;
     // The notifier goes before the socket it watches.
     delete m_notifier;
+}
+
+void EndAsABrokenPipeDoes()
+{
+    if (!pipeBroken)
+        return;
+    std::signal(SIGPIPE, SIG_DFL);
+    std::raise(SIGPIPE);
 }

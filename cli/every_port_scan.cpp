@@ -141,13 +141,16 @@ int ScanEveryPortCommand(CliSession &session, const ScanRequest &request)
         anyOpened = anyOpened || result.opened;
     }
     // Where one module answered it is the one to remember; among several, none is.
-    const bool stored = modules.size() == 1 && session.stores() && !session.stopped();
+    bool stored = modules.size() == 1 && session.stores() && !session.stopped();
     if (stored) {
         SharedState &state = session.state();
         state.ScanCommNo = modules.first().port;
         state.ScanBaudRate = modules.first().setting;
         state.ScanBaudRateNo = int(BaudRateModes().indexOf(modules.first().setting));
-        session.settings().SaveScanSettings(state);
+        const QString failure = session.settings().SaveScanSettings(state);
+        stored = failure.isEmpty();
+        if (!stored)
+            reasons.append(failure);
     }
     report(modules, session, stored, reasons, request.json);
     if (session.stopped())

@@ -15,26 +15,42 @@
 
 namespace {
 
+// A save that failed, said on standard error; true when there was none.
+bool saved(const QString &failure)
+{
+    if (failure.isEmpty())
+        return true;
+    WriteTo(stderr, "tx4040: " + failure.toUtf8() + '\n');
+    return false;
+}
+
 // What a scan or info run prints: the module it read, or the message it ended with.
-int reportScan(CliSession &session, int status, bool json, bool stored)
+// saveFailure: why the place found could not be stored.
+int reportScan(CliSession &session, int status, bool json, bool stored,
+               const QString &saveFailure = {})
 {
     const bool found = status == ExitStatus::Done;
     const ModuleFacts facts = ModuleFacts::from(session.window(), session.state(), session.ports());
     if (json) {
+        QStringList reasons = found ? QStringList() : session.window().reasons();
+        if (!saveFailure.isEmpty())
+            reasons << saveFailure;
         QJsonObject report{
             {QStringLiteral("found"), found},
             {QStringLiteral("message"), session.outcomeMessage()},
             {QStringLiteral("modules"), found ? QJsonArray{facts.json()} : QJsonArray{}},
-            {QStringLiteral("stored"), found && stored},
-            {QStringLiteral("reasons"), QJsonArray::fromStringList(session.window().reasons())}};
+            {QStringLiteral("stored"), found && stored && saveFailure.isEmpty()},
+            {QStringLiteral("reasons"), QJsonArray::fromStringList(reasons)}};
         WriteTo(stdout, QJsonDocument(report).toJson(QJsonDocument::Indented));
     } else if (found) {
         WriteTo(stdout, facts.text());
     } else {
         session.printOutcome();
     }
-    if (found)
+    if (found) {
+        saved(saveFailure);
         return status;
+    }
     session.tellReasons();
     if (session.window().explanation().isEmpty() && !session.portOpened() &&
         !session.stopped())
@@ -78,7 +94,7 @@ void rememberSetting(CliSession &session, int settingIndex)
 {
     session.state().ScanBaudRateNo = settingIndex;
     session.state().ScanBaudRate = BaudRateModes().at(settingIndex);
-    session.settings().SaveScanSettings(session.state());
+    saved(session.settings().SaveScanSettings(session.state()));
 }
 
 QString timestamp()
@@ -131,10 +147,12 @@ int ScanCommand(CliSession &session, const ScanRequest &request)
         session.state().ScanBaudRate = BaudRateModes().at(*request.settingIndex);
     }
     const int status = session.scan(limits);
+    // A found scan explains nothing but a place it could not store.
+    QString saveFailure = status == ExitStatus::Done ? session.window().explanation() : QString();
     // A find at the remembered port with a setting other than the stored one.
-    if (status == ExitStatus::Done && request.settingIndex)
-        session.settings().SaveScanSettings(session.state());
-    return reportScan(session, status, request.json, session.stores());
+    if (status == ExitStatus::Done && request.settingIndex && saveFailure.isEmpty())
+        saveFailure = session.settings().SaveScanSettings(session.state());
+    return reportScan(session, status, request.json, session.stores(), saveFailure);
 }
 
 int InfoCommand(CliSession &session, bool json)

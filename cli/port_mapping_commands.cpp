@@ -3,6 +3,7 @@
 #include "command_line.h"
 #include "config_folder.h"
 #include "console_output.h"
+#include "file_work_as_owner.h"
 #include "port_map.h"
 #include "stable_port_names.h"
 #include "system_consoles.h"
@@ -12,14 +13,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -52,24 +50,6 @@ QString ownerRecordPath(const QString &folder, int portNumber)
     return folder + QStringLiteral("/.COM%1.owner").arg(portNumber);
 }
 
-// The kernel's console (/dev/console), the current terminal (/dev/tty), the pty
-// multiplexer and the virtual consoles are terminals too, but no serial port: a probe
-// frame would land on a screen.
-bool isConsoleTerminal(const QString &device)
-{
-    static const QRegularExpression virtualConsole(QStringLiteral("^/dev/tty[0-9]*$"));
-    if (device == u"/dev/console" || device == u"/dev/ptmx" ||
-        virtualConsole.match(device).hasMatch())
-        return true;
-    struct stat st
-    {
-    };
-    if (::stat(QFile::encodeName(device).constData(), &st) != 0)
-        return false;
-    const unsigned int major = ::major(st.st_rdev);
-    return major == 5 || (major == 4 && ::minor(st.st_rdev) < 64);
-}
-
 // A reason not to map the device; empty where it may be mapped.
 QString refusalOf(const QString &given, const QString &device)
 {
@@ -78,8 +58,7 @@ QString refusalOf(const QString &given, const QString &device)
     const QString named = device == given ? device : QStringLiteral("%1 (%2)").arg(given, device);
     if (!IsTerminalDevice(device))
         return QStringLiteral("%1 is not a serial device").arg(named);
-    if (SystemConsoleDevices().contains(device) || isConsoleTerminal(given) ||
-        isConsoleTerminal(device))
+    if (IsConsole(given) || IsConsole(device))
         return QStringLiteral("%1 is a system console: the program never writes to one").arg(named);
     return {};
 }
@@ -152,6 +131,8 @@ bool createPortsFolder(const QString &folder, int except, QString &error)
 
 int MapCommand(int portNumber, const QString &device)
 {
+    // Under sudo, the user's folder is written as the user.
+    const FileWorkAsOwner owner(linkPath(PortsFolder(), portNumber));
     const QString real = QFileInfo(device).canonicalFilePath();
     if (const QString refusal = refusalOf(device, real); !refusal.isEmpty())
         return refuse(refusal);
@@ -184,6 +165,7 @@ int MapCommand(int portNumber, const QString &device)
 int UnmapCommand(int portNumber)
 {
     const QString folder = PortsFolder();
+    const FileWorkAsOwner owner(linkPath(folder, portNumber));
     const QString path = linkPath(folder, portNumber);
     const QFileInfo link(path);
     if (!link.isSymLink()) {

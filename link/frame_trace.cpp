@@ -1,5 +1,6 @@
 #include "frame_trace.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
@@ -7,6 +8,7 @@
 #include <ctime>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -99,33 +101,70 @@ QByteArray FormatTraceLine(qint64 monotonicMicros, const QString &port, const QS
 
 std::shared_ptr<FrameTrace> FrameTrace::open(const QString &target, QString &error)
 {
+    const bool standardError = target == u"-";
     // Its own descriptor even for standard error, so that one owner closes what it holds.
-    UniqueFd fd(target == u"-"
-                    ? ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0)
-                    : ::open(QFile::encodeName(target).constData(),
-                             O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0666));
+    // A file of its own never blocks: a FIFO without a reader fails at once instead of
+    // holding the program, one whose reader stalls drops lines. Standard error shares
+    // its description with the shell, whose blocking mode is not ours to change.
+    UniqueFd fd(standardError ? ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0)
+                              : ::open(QFile::encodeName(target).constData(),
+                                       O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY |
+                                           O_NONBLOCK,
+                                       0666));
     if (!fd.isValid()) {
-        error =
-            QStringLiteral("%1: %2").arg(target == u"-" ? QStringLiteral("standard error") : target,
-                                         QString::fromLocal8Bit(std::strerror(errno)));
+        const QString reason = errno == ENXIO ? QStringLiteral("no reader")
+                                              : QString::fromLocal8Bit(std::strerror(errno));
+        error = QStringLiteral("%1: %2").arg(standardError ? QStringLiteral("standard error")
+                                                           : target,
+                                             reason);
         return nullptr;
     }
-    return std::shared_ptr<FrameTrace>(new FrameTrace(std::move(fd)));
+    return std::shared_ptr<FrameTrace>(new FrameTrace(std::move(fd), standardError));
 }
 
 void FrameTrace::record(const QString &port, const QString &mode, const QString &event,
                         const QByteArray &bytes, const QString &detail)
 {
-    const QByteArray line =
-        FormatTraceLine(MonotonicMicrosNow(), port, mode, event, bytes, detail) + '\n';
+    writeLine(FormatTraceLine(MonotonicMicrosNow(), port, mode, event, bytes, detail));
+}
+
+void FrameTrace::writeLine(const QByteArray &text)
+{
+    const QByteArray line = text + '\n';
     std::lock_guard lock(m_mutex);
-    // A trace that can no longer be written (a full disk) must not stop the link.
+    // A log that can no longer be written (a full disk, a reader that stalls) must not
+    // stop the link: its lines are dropped, and that is said once.
+    const QString failure = writeWhole(line);
+    if (failure.isEmpty() || m_dropReported)
+        return;
+    m_dropReported = true;
+    const QByteArray report = QCoreApplication::applicationName().toLocal8Bit() +
+                              ": the frame log cannot be written (" + failure.toLocal8Bit() +
+                              "); its lines are dropped\n";
+    [[maybe_unused]] const ssize_t said = ::write(STDERR_FILENO, report.constData(), size_t(report.size()));
+}
+
+QString FrameTrace::writeWhole(const QByteArray &line)
+{
+    // Standard error may block; it gets a bounded wait, the log's own file none.
+    const int waitMs = m_sharedStream ? SharedStreamWaitMs : 0;
     for (qsizetype done = 0; done < line.size();) {
+        if (m_sharedStream) {
+            pollfd writable{m_fd.get(), POLLOUT, 0};
+            if (::poll(&writable, 1, waitMs) == 0)
+                return QStringLiteral("it took no line for %1 ms").arg(waitMs);
+        }
         const ssize_t n = ::write(m_fd.get(), line.constData() + done, size_t(line.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            break;
-        done += n;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return QStringLiteral("its reader takes nothing");
+        return n == 0 ? QStringLiteral("nothing was written")
+                      : QString::fromLocal8Bit(std::strerror(errno));
     }
+    return {};
 }

@@ -34,20 +34,32 @@ QByteArray FormatTraceLine(qint64 monotonicMicros, const QString &port, const QS
 
 // Where the lines go: a file, appended to, or standard error. Each line is written
 // with one system call as it happens, so a crash loses none, and lines from several
-// threads (or another process appending to the same file) never interleave.
+// threads (or another process appending to the same file) never interleave. Writing
+// never holds the program: a file path is opened without blocking (a FIFO without a
+// reader fails at once), standard error is waited for at most a moment, and a line that
+// cannot be written is dropped, which is said once on standard error.
 class FrameTrace
 {
 public:
     // target: a file path (opened for append) or "-" for standard error. Null, with the
-    // reason in error, when it cannot be written.
+    // reason in error ("no reader" for a FIFO nobody reads), when it cannot be written.
     static std::shared_ptr<FrameTrace> open(const QString &target, QString &error);
 
     void record(const QString &port, const QString &mode, const QString &event,
                 const QByteArray &bytes = {}, const QString &detail = {});
+    // One line as it stands, without its line end.
+    void writeLine(const QByteArray &line);
 
 private:
-    explicit FrameTrace(UniqueFd fd) : m_fd(std::move(fd)) {}
+    static constexpr int SharedStreamWaitMs = 100;
+
+    FrameTrace(UniqueFd fd, bool sharedStream) : m_fd(std::move(fd)), m_sharedStream(sharedStream)
+    {}
+    // Empty once the whole line is out, else why not.
+    QString writeWhole(const QByteArray &line);
 
     std::mutex m_mutex;
     UniqueFd m_fd;
+    bool m_sharedStream;
+    bool m_dropReported = false;
 };

@@ -154,11 +154,15 @@ PortDiagnosis DiagnosePort(const PortMap &map, int portNumber)
     d.device = map.mappedPath(portNumber);
     if (d.device.isEmpty())
         return d;
+    if (map.isStaleLink(portNumber)) {
+        d.state = PortDiagnosis::State::Stale;
+        return d;
+    }
     if (!IsTerminalDevice(d.device)) {
         d.state = PortDiagnosis::State::NotATerminal;
         return d;
     }
-    if (SystemConsoleDevices().contains(d.device)) {
+    if (IsConsole(d.device)) {
         d.state = PortDiagnosis::State::Console;
         return d;
     }
@@ -197,6 +201,8 @@ QString PortDiagnosis::stateName() const
         return QStringLiteral("ok");
     case State::Missing:
         return QStringLiteral("missing");
+    case State::Stale:
+        return QStringLiteral("stale");
     case State::NotATerminal:
         return QStringLiteral("not a terminal");
     case State::Console:
@@ -214,6 +220,9 @@ QString PortDiagnosis::text() const
     switch (state) {
     case State::Console:
         return QStringLiteral("console (skipped)");
+    case State::Stale:
+        return QStringLiteral("stale link: the simulated module that made it is gone, and "
+                              "its device may be another program's terminal by now");
     case State::PermissionDenied:
         if (group.isEmpty())
             return QStringLiteral("permission denied: %1").arg(device);

@@ -12,6 +12,7 @@ struct PortDiagnosis
     {
         Ok,
         Missing,          // the number names nothing
+        Stale,            // a link left by a simulated module that is gone
         NotATerminal,     // it names something that is no serial device
         Console,          // a system console: never probed
         PermissionDenied, // this user may not open it
@@ -25,11 +26,11 @@ struct PortDiagnosis
     qint64 holderPid = 0; // Busy: the process holding it, where it can be seen
     QString holderName;
 
-    // "ok", "missing", "not a terminal", "console (skipped)",
+    // "ok", "missing", "stale link: ...", "not a terminal", "console (skipped)",
     // "permission denied: /dev/ttyUSB0 belongs to group dialout, which you are not in:
     // add yourself to group dialout and log in again", "busy: held by minicom (PID 4242)".
     QString text() const;
-    // The state alone, as a word: "ok", "missing", "not a terminal", "console",
+    // The state alone, as a word: "ok", "missing", "stale", "not a terminal", "console",
     // "permission denied", "busy".
     QString stateName() const;
 };

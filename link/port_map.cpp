@@ -1,5 +1,6 @@
 #include "port_map.h"
 
+#include "link_owner.h"
 #include "system_consoles.h"
 
 #include <QDir>
@@ -50,7 +51,10 @@ QString PortMap::devicePath(int portNumber) const
 #ifdef Q_OS_WIN
     return device;
 #else
-    if (device.isEmpty() || !IsTerminalDevice(device))
+    // A console is never probed; a link that a simulated module left behind may lead to
+    // another program's terminal by now.
+    if (device.isEmpty() || !IsTerminalDevice(device) || IsConsole(device) ||
+        isStaleLink(portNumber))
         return {};
     return device;
 #endif
@@ -72,6 +76,12 @@ QString PortMap::mappedPath(int portNumber) const
     }
     return systemPortDevice(portNumber);
 #endif
+}
+
+bool PortMap::isStaleLink(int portNumber) const
+{
+    return usesPortsFolder() &&
+           LinkOwner::isGone(m_portsFolder + QStringLiteral("/COM%1").arg(portNumber));
 }
 
 bool PortMap::usesPortsFolder() const

@@ -14,12 +14,16 @@ public:
     explicit PortMap(QString portsFolder);
 
     // The device to open for port n, resolved to its real path, or empty when port n
-    // names no terminal device (no entry, a dangling link, a regular file ...).
+    // names no terminal device (no entry, a dangling link, a regular file ...), a
+    // console, or is a link left by a simulated module that is gone.
     QString devicePath(int portNumber) const;
     // What port n names before any check of what it is: the resolved entry of the ports
     // folder, or the system's n-th port; empty when it names nothing (no entry, a
     // dangling link, a number past the system's list).
     QString mappedPath(int portNumber) const;
+    // True for a ports-folder link whose record names a simulated module that no longer
+    // runs (link_owner.h).
+    bool isStaleLink(int portNumber) const;
     // True when the ports folder decides, false when the system's list does.
     bool usesPortsFolder() const;
     // The numbers n of the ports folder's COM<n> entries, in order.

@@ -1,6 +1,10 @@
 #include "system_consoles.h"
 
 #include <QFile>
+#include <QRegularExpression>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -39,4 +43,20 @@ QStringList SystemConsoleDevices()
 {
     return ConsoleDevices(fileText(QStringLiteral("/proc/consoles")),
                           fileText(QStringLiteral("/sys/class/tty/console/active")));
+}
+
+bool IsConsole(const QString &device)
+{
+    static const QRegularExpression virtualConsole(QStringLiteral("^/dev/tty[0-9]*$"));
+    if (device == u"/dev/console" || device == u"/dev/ptmx" ||
+        virtualConsole.match(device).hasMatch() || SystemConsoleDevices().contains(device))
+        return true;
+    struct stat st
+    {
+    };
+    if (::stat(QFile::encodeName(device).constData(), &st) != 0 || !S_ISCHR(st.st_mode))
+        return false;
+    // Major 5: /dev/tty, /dev/console, /dev/ptmx; major 4 below 64: the virtual consoles.
+    const unsigned int major = ::major(st.st_rdev);
+    return major == 5 || (major == 4 && ::minor(st.st_rdev) < 64);
 }

@@ -11,3 +11,10 @@ QStringList ConsoleDevices(const QByteArray &procConsoles, const QByteArray &act
 
 // The same, from this machine's files.
 QStringList SystemConsoleDevices();
+
+// True for a device that is a console of some kind, which no probe frame may reach: one
+// of the system consoles above, the kernel's console (/dev/console), the calling
+// process's terminal (/dev/tty), the pty multiplexer, or a virtual console (/dev/tty0
+// to /dev/tty63), by name or by device number (in a container /dev/console may be a
+// pseudo-terminal).
+bool IsConsole(const QString &device);

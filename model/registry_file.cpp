@@ -7,6 +7,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,40 +33,53 @@ void syncFolder(const QString &filePath)
         ::fsync(fd.get());
 }
 
-// Gives the new file the owner of the one it replaces, so that a save run by root
-// does not take the user's file away. Only root may give a file away: anyone else's
-// new file stays their own, which is why a failure here does not stop the save.
-bool keepOwner(int fd, const QString &replaced)
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// Gives the new file the owner and mode of the one it replaces, so that a save run by
+// root does not take the user's file away, and a file made read-only stays so. Only
+// root may give a file away: anyone else's new file stays their own, which is why a
+// failure here does not stop the save.
+void keepOwnerAndMode(int fd, const QString &replaced)
 {
     struct stat old = {};
     struct stat fresh = {};
     if (::stat(QFile::encodeName(replaced).constData(), &old) != 0 || ::fstat(fd, &fresh) != 0)
-        return false;
-    return (old.st_uid == fresh.st_uid && old.st_gid == fresh.st_gid) ||
-           ::fchown(fd, old.st_uid, old.st_gid) == 0;
+        return;
+    if (old.st_uid != fresh.st_uid || old.st_gid != fresh.st_gid)
+        [[maybe_unused]] const int given = ::fchown(fd, old.st_uid, old.st_gid);
+    ::fchmod(fd, old.st_mode & 07777);
 }
 
 // Keeps the bytes of a file that a link leads to in a file of its own: linking the
 // link would only give a second way to the bytes that the save is about to replace.
-bool copyAside(const QString &source, const QString &bad)
+// Empty once done, else why not.
+QString copyAside(const QString &source, const QString &bad)
 {
     QFile from(source);
     QSaveFile to(bad);
     struct stat status = {};
-    if (!from.open(QIODevice::ReadOnly) || ::fstat(from.handle(), &status) != 0 ||
-        !to.open(QIODevice::WriteOnly) || ::fchmod(to.handle(), status.st_mode & 07777) != 0)
-        return false;
+    if (!from.open(QIODevice::ReadOnly) || ::fstat(from.handle(), &status) != 0)
+        return from.errorString();
+    if (!to.open(QIODevice::WriteOnly) || ::fchmod(to.handle(), status.st_mode & 07777) != 0)
+        return to.errorString();
     for (;;) {
         const QByteArray chunk = from.read(64 * 1024);
         if (chunk.isEmpty())
             break;
         if (to.write(chunk) != chunk.size())
-            return false;
+            return to.errorString();
     }
-    if (!from.atEnd() || !to.flush() || ::fsync(to.handle()) != 0 || !to.commit())
-        return false;
+    if (!from.atEnd())
+        return from.errorString();
+    if (!to.flush() || ::fsync(to.handle()) != 0)
+        return systemError();
+    if (!to.commit())
+        return to.errorString();
     syncFolder(bad);
-    return true;
+    return {};
 }
 
 } // namespace
@@ -77,6 +93,12 @@ void RegistryFile::passStep(RegistryWriteStep step) const
 {
     if (m_onStep)
         m_onStep(step);
+}
+
+bool RegistryFile::fail(const QString &reason) const
+{
+    m_error = reason;
+    return false;
 }
 
 bool RegistryFile::open()
@@ -103,11 +125,17 @@ bool RegistryFile::create()
             passStep(RegistryWriteStep::SetAside);
         }
     } else if (!QDir().mkpath(info.absolutePath())) {
-        return false;
+        return fail(QStringLiteral("cannot create the folder %1").arg(info.absolutePath()));
     }
     if (!m_text.hasKey()) {
         RegistryText withKey = m_text;
-        if (!withKey.addKey() || !rewrite(withKey)) {
+        if (!withKey.addKey()) {
+            close();
+            return fail(QStringLiteral("the file cannot hold the key (it would grow past %1 "
+                                       "bytes)")
+                            .arg(RegistryText::MaxSize));
+        }
+        if (!rewrite(withKey)) {
             close();
             return false;
         }
@@ -125,7 +153,13 @@ RegistryFile::Query RegistryFile::queryValue(const QString &name, RegistryValue 
 bool RegistryFile::setValues(const QList<NamedValue> &values)
 {
     RegistryText next = m_text;
-    if (!m_open || !next.setValues(values) || !rewrite(next))
+    if (!m_open)
+        return fail(QStringLiteral("the key is not open"));
+    if (!next.setValues(values))
+        return fail(QStringLiteral("the file cannot hold the values (it would grow past %1 "
+                                   "bytes, or its encoding cannot write them)")
+                        .arg(RegistryText::MaxSize));
+    if (!rewrite(next))
         return false;
     m_text = next;
     return true;
@@ -150,11 +184,17 @@ void RegistryFile::close()
 bool RegistryFile::readFile(QByteArray &bytes) const
 {
     bytes.clear();
+    const QFileInfo info(m_filePath);
+    if (!info.isFile()) {
+        if (info.isSymLink() && !info.exists())
+            return fail(QStringLiteral("it is a link that leads to nothing"));
+        return fail(info.isDir() ? QStringLiteral("it is a folder")
+                                 : QStringLiteral("it is not a regular file"));
+    }
     QFile file(m_filePath);
     // Opening for reading and writing is the test of full access; it changes nothing.
-    if (!QFileInfo(m_filePath).isFile() ||
-        !file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
-        return false;
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+        return fail(file.errorString());
     // A larger file is not read into memory whole; one byte more tells it is larger.
     bytes = file.read(RegistryText::MaxSize + 1);
     return true;
@@ -164,13 +204,18 @@ bool RegistryFile::setAside() const
 {
     const QString bad = m_filePath + QStringLiteral(".bad");
     QFile::remove(bad);
-    if (QFileInfo(m_filePath).isSymLink())
-        return copyAside(m_filePath, bad);
+    if (QFileInfo(m_filePath).isSymLink()) {
+        const QString failure = copyAside(m_filePath, bad);
+        return failure.isEmpty() ||
+               fail(QStringLiteral("cannot keep its bytes in %1: %2").arg(bad, failure));
+    }
     // A hard link keeps the unreadable file in its place until the fresh one replaces
     // it, so a crash in between still leaves one of the two there.
     if (::link(QFile::encodeName(m_filePath).constData(), QFile::encodeName(bad).constData()) == 0)
         return true;
-    return QFile::rename(m_filePath, bad);
+    QFile file(m_filePath);
+    return file.rename(bad) ||
+           fail(QStringLiteral("cannot keep its bytes in %1: %2").arg(bad, file.errorString()));
 }
 
 bool RegistryFile::rewrite(const RegistryText &text) const
@@ -181,14 +226,16 @@ bool RegistryFile::rewrite(const RegistryText &text) const
     // it is complete and on disk; an unfinished QSaveFile removes its file.
     QSaveFile file(m_filePath);
     if (!file.open(QIODevice::WriteOnly))
-        return false;
-    keepOwner(file.handle(), stored);
+        return fail(file.errorString());
+    keepOwnerAndMode(file.handle(), stored);
     passStep(RegistryWriteStep::TempOpened);
-    if (file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0)
-        return false;
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return fail(file.errorString());
+    if (::fsync(file.handle()) != 0)
+        return fail(systemError());
     passStep(RegistryWriteStep::Synced);
     if (!file.commit())
-        return false;
+        return fail(file.errorString());
     syncFolder(stored);
     passStep(RegistryWriteStep::Committed);
     return true;

@@ -25,6 +25,7 @@ using WriteStepHook = std::function<void(RegistryWriteStep)>;
 // change to the key is one atomic rewrite of the whole file, so a crash leaves either
 // the file before that change or the file after it. A file that is a symbolic link is
 // rewritten where the link points. The rewritten file keeps its owner and mode.
+// Failures change nothing on disk; errorString() says why.
 class RegistryFile
 {
 public:
@@ -52,7 +53,12 @@ public:
     bool setString(const QString &name, const QString &text);
     void close();
 
+    // Why the last open, create or write failed: what the file is, or the system's
+    // reason.
+    const QString &errorString() const { return m_error; }
+
 private:
+    bool fail(const QString &reason) const;
     // False when the file cannot be opened with full access.
     bool readFile(QByteArray &bytes) const;
     bool setAside() const;
@@ -64,4 +70,5 @@ private:
     RegistryText m_text;
     bool m_open = false;
     WriteStepHook m_onStep;
+    mutable QString m_error;
 };

@@ -1,9 +1,14 @@
 #include "stored_settings.h"
 
+#include "baud_rate_modes.h"
 #include "config_folder.h"
+#include "file_work_as_owner.h"
 
 #include <QDir>
+#include <QLoggingCategory>
 #include <QtEndian>
+
+Q_LOGGING_CATEGORY(lcSettings, "tx4040.settings", QtWarningMsg)
 
 namespace {
 
@@ -43,6 +48,30 @@ bool readText(const RegistryFile &key, const QString &name, QString &target)
     return true;
 }
 
+// The pair ScanBaudRate and ScanBaudRateNo, each valid only as an entry of the list:
+// an invalid one follows the other, and where neither is valid both take their
+// defaults.
+void repairSetting(SharedState &state)
+{
+    const qsizetype listed = BaudRateModes().indexOf(state.ScanBaudRate);
+    const bool indexValid = IsBaudRateIndex(state.ScanBaudRateNo);
+    if (listed >= 0 && indexValid)
+        return;
+    const QString found = QStringLiteral("ScanBaudRate \"%1\" and ScanBaudRateNo %2")
+                              .arg(state.ScanBaudRate)
+                              .arg(state.ScanBaudRateNo);
+    if (listed >= 0) {
+        state.ScanBaudRateNo = int(listed);
+    } else if (indexValid) {
+        state.ScanBaudRate = BaudRateModes().at(state.ScanBaudRateNo);
+    } else {
+        state.ScanBaudRate = DefaultScanBaudRate;
+        state.ScanBaudRateNo = DefaultScanBaudRateNo;
+    }
+    qCWarning(lcSettings, "the stored %s do not both name a setting of the list; using %s (%d)",
+              qPrintable(found), qPrintable(state.ScanBaudRate), state.ScanBaudRateNo);
+}
+
 } // namespace
 
 StoredSettings::StoredSettings(QString filePath, WriteStepHook onStep)
@@ -63,6 +92,7 @@ StoredSettings StoredSettings::readOnly() const
 
 void StoredSettings::LoadSettings(SharedState &state) const
 {
+    const FileWorkAsOwner owner(m_filePath);
     state.ScanCommNo = 0;
     state.ScanBaudRate = DefaultScanBaudRate;
     state.ScanBaudRateNo = DefaultScanBaudRateNo;
@@ -78,6 +108,7 @@ void StoredSettings::LoadSettings(SharedState &state) const
         readInteger(key, QStringLiteral("ScanBaudRateNo"), state.ScanBaudRateNo))
         readText(key, QStringLiteral("LanguageFlag"), state.LanguageFlag);
     key.close();
+    repairSetting(state);
     // Unless the flag was read it is still "English", which gives index 0 as well.
     if (state.LanguageFlag == QLatin1String("ChineseGB"))
         state.LanguageIndex = 1;
@@ -85,28 +116,39 @@ void StoredSettings::LoadSettings(SharedState &state) const
         state.LanguageIndex = 2;
 }
 
-void StoredSettings::SaveScanSettings(const SharedState &state) const
+template <typename Write> QString StoredSettings::save(Write write) const
 {
     if (m_readOnly)
-        return;
+        return {};
+    const FileWorkAsOwner owner(m_filePath);
     RegistryFile key(m_filePath, KeyPath, m_onStep);
-    if (!key.create())
-        return;
-    // One rewrite for all three, so that no crash pairs a port with another scan's setting.
-    key.setValues(
-        {{QStringLiteral("ScanCommNo"), RegistryValue::dword(quint32(state.ScanCommNo))},
-         {QStringLiteral("ScanBaudRateNo"), RegistryValue::dword(quint32(state.ScanBaudRateNo))},
-         {QStringLiteral("ScanBaudRate"), RegistryValue::text(state.ScanBaudRate)}});
-    key.close();
+    if (key.create() && write(key)) {
+        key.close();
+        return {};
+    }
+    QString failure = QStringLiteral("cannot save the settings in %1: %2")
+                          .arg(m_filePath, key.errorString());
+    if (owner.active())
+        failure += QStringLiteral(" (%1)").arg(owner.description());
+    qCWarning(lcSettings, "%s", qPrintable(failure));
+    return failure;
 }
 
-void StoredSettings::SaveLanguageFlag(const SharedState &state) const
+QString StoredSettings::SaveScanSettings(const SharedState &state) const
 {
-    if (m_readOnly)
-        return;
-    RegistryFile key(m_filePath, KeyPath, m_onStep);
-    if (!key.create())
-        return;
-    key.setString(QStringLiteral("LanguageFlag"), state.LanguageFlag);
-    key.close();
+    // One rewrite for all three, so that no crash pairs a port with another scan's setting.
+    return save([&](RegistryFile &key) {
+        return key.setValues(
+            {{QStringLiteral("ScanCommNo"), RegistryValue::dword(quint32(state.ScanCommNo))},
+             {QStringLiteral("ScanBaudRateNo"),
+              RegistryValue::dword(quint32(state.ScanBaudRateNo))},
+             {QStringLiteral("ScanBaudRate"), RegistryValue::text(state.ScanBaudRate)}});
+    });
+}
+
+QString StoredSettings::SaveLanguageFlag(const SharedState &state) const
+{
+    return save([&](RegistryFile &key) {
+        return key.setString(QStringLiteral("LanguageFlag"), state.LanguageFlag);
+    });
 }

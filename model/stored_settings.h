@@ -6,6 +6,8 @@
 #include <QString>
 
 // The settings kept between runs: where the module was last found and the language.
+// Run as root over another user's configuration folder, it reads and writes as that
+// user (file_work_as_owner.h).
 class StoredSettings
 {
 public:
@@ -18,11 +20,20 @@ public:
     // kept.
     StoredSettings readOnly() const;
 
+    // A stored setting that is not one of the list's is not used as it stands: it comes
+    // from its index where that is in the list, and the other way round; where neither
+    // is, both take their defaults. The reason goes to the log (tx4040.settings).
     void LoadSettings(SharedState &state) const;
-    void SaveScanSettings(const SharedState &state) const;
-    void SaveLanguageFlag(const SharedState &state) const;
+    // Each returns why the values could not be saved (the file and the system's reason),
+    // also logged; empty once saved, or when nothing is to be saved. A failure changes
+    // nothing on disk, and the program goes on with the values in memory.
+    QString SaveScanSettings(const SharedState &state) const;
+    QString SaveLanguageFlag(const SharedState &state) const;
 
 private:
+    // Opens the key for writing, lets `write` set the values, and says why that failed.
+    template <typename Write> QString save(Write write) const;
+
     QString m_filePath;
     WriteStepHook m_onStep;
     bool m_readOnly = false;

@@ -22,6 +22,15 @@ QString portText(const WorkflowContext &c, int row, int port)
     return c.text(row) + QStringLiteral(" : #") + QString::number(port);
 }
 
+// What a scan learns on the way, for its ending to explain.
+struct ScanNotes
+{
+    // Why ports did not open, or opened and did not answer.
+    QStringList reasons;
+    // Why the place where the module answered could not be stored.
+    QString saveFailure;
+};
+
 void noteOnce(QStringList &reasons, const QString &reason)
 {
     if (!reason.isEmpty() && !reasons.contains(reason))
@@ -29,14 +38,14 @@ void noteOnce(QStringList &reasons, const QString &reason)
 }
 
 // Why a port that exists did not open, for the scan's ending to explain.
-void noteFailedOpen(const WorkflowContext &c, QStringList &reasons)
+void noteFailedOpen(const WorkflowContext &c, ScanNotes &notes)
 {
     if (!c.port.LastOpenFoundNothing())
-        noteOnce(reasons, c.port.LastOpenFailure());
+        noteOnce(notes.reasons, c.port.LastOpenFailure());
 }
 
 // Phase 1: the port and setting where the module was last found.
-bool foundAtRememberedPlace(WorkflowContext &c, const ScanLimits &limits, QStringList &reasons)
+bool foundAtRememberedPlace(WorkflowContext &c, const ScanLimits &limits, ScanNotes &notes)
 {
     if (c.state.ScanCommNo <= 0 ||
         (!limits.rememberedPlaceAnywhere && !limits.includes(c.state.ScanCommNo)))
@@ -49,7 +58,7 @@ bool foundAtRememberedPlace(WorkflowContext &c, const ScanLimits &limits, QStrin
                       "the remembered place COM%d cannot be opened; searching COM%d to COM%d",
                       c.state.ScanCommNo, limits.firstPort, limits.lastPort);
         // Said even where the number names nothing now: the module was last found there.
-        reasons.append(c.port.LastOpenFailure());
+        notes.reasons.append(c.port.LastOpenFailure());
         return false;
     }
     c.window.showMessage(portText(c, MessageRow::ScanCom, c.state.ScanCommNo));
@@ -57,7 +66,7 @@ bool foundAtRememberedPlace(WorkflowContext &c, const ScanLimits &limits, QStrin
         if (c.identityAnswered())
             return !c.state.StopRequested;
     }
-    noteOnce(reasons, c.port.LinkFailure());
+    noteOnce(notes.reasons, c.port.LinkFailure());
     return false;
 }
 
@@ -69,12 +78,12 @@ enum class Probe
     Answered
 };
 
-Probe probe(WorkflowContext &c, int port, int index, QStringList &reasons)
+Probe probe(WorkflowContext &c, int port, int index, ScanNotes &notes)
 {
     c.window.selectBaudRate(index);
     const OpenedPort opened(c.port, port, BaudRateModes().at(index));
     if (!opened.isOpen()) {
-        noteFailedOpen(c, reasons);
+        noteFailedOpen(c, notes);
         return Probe::NotOpened;
     }
     c.window.showMessage(portText(c, MessageRow::ScanCom, port));
@@ -86,16 +95,16 @@ Probe probe(WorkflowContext &c, int port, int index, QStringList &reasons)
             c.state.ScanBaudRateNo = index;
             // At the moment of the answer, while the port is still open, whatever
             // the information read then brings.
-            c.settings.SaveScanSettings(c.state);
+            notes.saveFailure = c.settings.SaveScanSettings(c.state);
             return Probe::Answered;
         }
     }
-    noteOnce(reasons, c.port.LinkFailure());
+    noteOnce(notes.reasons, c.port.LinkFailure());
     return Probe::Silent;
 }
 
 // Phase 2: COM1 to COM16, slowest setting first; a port that does not open is left.
-bool foundBySearch(WorkflowContext &c, const ScanLimits &limits, QStringList &reasons)
+bool foundBySearch(WorkflowContext &c, const ScanLimits &limits, ScanNotes &notes)
 {
     if (!limits.search)
         return false;
@@ -103,7 +112,7 @@ bool foundBySearch(WorkflowContext &c, const ScanLimits &limits, QStringList &re
         for (int index = 0; index < BaudRateModeCount && !c.state.StopRequested; ++index) {
             const bool locked = c.window.controls().baudRateLocked;
             const Probe result =
-                probe(c, port, locked ? ListIndexOfRememberedSetting(c.state) : index, reasons);
+                probe(c, port, locked ? ListIndexOfRememberedSetting(c.state) : index, notes);
             if (result == Probe::Answered)
                 return true;
             if (result == Probe::NotOpened || locked)
@@ -183,9 +192,9 @@ void ScanModule(WorkflowContext &c, const ScanLimits &limits)
     w.processMessages();
     c.state.ModuleFound = false;
 
-    QStringList reasons;
+    ScanNotes notes;
     const bool answered =
-        foundAtRememberedPlace(c, limits, reasons) || foundBySearch(c, limits, reasons);
+        foundAtRememberedPlace(c, limits, notes) || foundBySearch(c, limits, notes);
     const bool informed = answered && readInformation(c);
     // Asked to close: the scan ends at the exchange it was in, with the port closed and
     // without an outcome; the window goes back to idle on the way out.
@@ -195,12 +204,14 @@ void ScanModule(WorkflowContext &c, const ScanLimits &limits)
         const QString emptyFolder = c.port.portMap().emptyFolderWarning();
         if (!emptyFolder.isEmpty()) {
             qCWarning(lcScan, "%s", qPrintable(emptyFolder));
-            reasons.append(emptyFolder);
+            notes.reasons.append(emptyFolder);
         }
-        w.explain(reasons.join(u'\n'));
+        w.explain(notes.reasons.join(u'\n'));
         w.selectBaudRate(DefaultBaudRateIndex);
         work.finish(Outcome::Failure, MessageRow::ModuleNotFind);
     } else if (informed) {
+        // The place found is used whether or not it could be kept for the next run.
+        w.explain(notes.saveFailure);
         // The message of the information read stays.
         work.finish(Outcome::Success);
     } else {

@@ -147,9 +147,10 @@ bool SimulatedModule::start(QString *error)
         return fail(QStringLiteral("cannot record the owner of %1").arg(m_linkPath));
 
     if (!m_config.tracePath.isEmpty()) {
-        m_traceFile.setFileName(m_config.tracePath);
-        if (!m_traceFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-            return fail(QStringLiteral("cannot write %1").arg(m_config.tracePath));
+        QString why;
+        m_traceLog = FrameTrace::open(m_config.tracePath, why);
+        if (!m_traceLog)
+            return fail(QStringLiteral("cannot write the trace to %1").arg(why));
     }
 
     m_wake.reset(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
@@ -170,7 +171,7 @@ void SimulatedModule::stop()
     }
     closeDevice();
     m_wake.reset();
-    m_traceFile.close();
+    m_traceLog.reset();
 }
 
 void SimulatedModule::closeDevice()
@@ -298,10 +299,8 @@ void SimulatedModule::record(const QString &event, const SimLineSetting &setting
     TraceEntry entry{atMicros >= 0 ? atMicros : MonotonicMicrosNow(),
                      QStringLiteral("COM%1").arg(m_config.portNumber), event, setting.modeString(),
                      bytes};
-    if (m_traceFile.isOpen()) {
-        m_traceFile.write(entry.line() + '\n');
-        m_traceFile.flush();
-    }
+    if (m_traceLog)
+        m_traceLog->writeLine(entry.line());
     m_trace.append(std::move(entry));
 }
 

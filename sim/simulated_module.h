@@ -7,17 +7,19 @@
 #include "unique_fd.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <atomic>
+#include <memory>
 #include <deque>
 #include <mutex>
 #include <thread>
 
 #include <sys/types.h>
+
+class FrameTrace;
 
 struct SimConfig
 {
@@ -142,7 +144,8 @@ private:
     QList<TraceEntry> m_trace;
     QList<QByteArray> m_heard;
     QByteArray m_received;
-    QFile m_traceFile;
+    // Written without ever blocking the module, whatever reads it.
+    std::shared_ptr<FrameTrace> m_traceLog;
     QByteArray m_receiving;
     bool m_inFrame = false;
     std::deque<Request> m_requests;

@@ -10,7 +10,15 @@
 #include <QProcess>
 #include <QTest>
 
+#include "port_diagnosis.h"
+#include "unique_fd.h"
+
+#include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -111,6 +119,11 @@ private slots:
     void deviceThatWentAwayIsNamed();
     void lateAnswersGiveNoWrongField();
     void moduleSaysNo();
+    void linkThatIsNoPortOfTheProgram_data();
+    void linkThatIsNoPortOfTheProgram();
+    void brokenPipeEndsWatchInOrder();
+    void traceToAFifoWithoutReader_data();
+    void traceToAFifoWithoutReader();
     void scanStoppedFromOutside();
 };
 
@@ -613,6 +626,105 @@ void CommandLineTest::moduleSaysNo()
     const Run run = tx4040({QStringLiteral("set-id"), QStringLiteral("7")});
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.output.contains("Set Module ID Error"), run.output.constData());
+}
+
+void CommandLineTest::linkThatIsNoPortOfTheProgram_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("said");
+    QTest::newRow("a console") << "console" << QByteArray("console (skipped)");
+    QTest::newRow("a link left by a simulated module that is gone")
+        << "stale" << QByteArray("stale link: the simulated module that made it is gone");
+}
+
+void CommandLineTest::linkThatIsNoPortOfTheProgram()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, said);
+    SimulatedPorts ports;
+    const QString link = ports.portsFolder() + QStringLiteral("/COM4");
+    // The terminal of another program, which a stale link may lead to once its number is
+    // taken again.
+    UniqueFd other(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    QVERIFY(other.isValid() && ::grantpt(other.get()) == 0 && ::unlockpt(other.get()) == 0);
+    if (kind == u"console") {
+        QVERIFY(QFile::link(QStringLiteral("/dev/console"), link));
+    } else {
+        QVERIFY(QFile::link(QString::fromLocal8Bit(::ptsname(other.get())), link));
+        // Its record names a process that no longer runs.
+        QFile record(ports.portsFolder() + QStringLiteral("/.COM4.owner"));
+        QVERIFY(record.open(QIODevice::WriteOnly));
+        record.write("999999999 1\n");
+    }
+    const Run listing = tx4040({QStringLiteral("ports")});
+    QVERIFY2(listing.output.contains(said), listing.output.constData());
+    const Run scan = tx4040({QStringLiteral("scan"), QStringLiteral("--port"), QStringLiteral("4")});
+    QCOMPARE(scan.exitCode, 3);
+    QVERIFY2(scan.errors.contains(said), scan.errors.constData());
+    // Nothing reached the other terminal.
+    char byte = 0;
+    QCOMPARE(::read(other.get(), &byte, 1), ssize_t(-1));
+    QCOMPARE(errno, EAGAIN);
+}
+
+void CommandLineTest::brokenPipeEndsWatchInOrder()
+{
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(2);
+    module.setContactSchedule({"1000", "0100"}, 100);
+    remember(2, DefaultBaudRateIndex);
+    const QString device = module.devicePath();
+    termios before{};
+    {
+        const UniqueFd fd(::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+        QCOMPARE(::tcgetattr(fd.get(), &before), 0);
+    }
+    // The reader goes after the first line; the watch learns it at its next write.
+    QProcess shell;
+    shell.setProcessEnvironment(WithPtyLine(QProcessEnvironment::systemEnvironment()));
+    shell.start(QStringLiteral("bash"),
+                {QStringLiteral("-c"), QStringLiteral("\"$0\" watch --outputs 1010 | head -1; "
+                                                      "echo \"status ${PIPESTATUS[0]}\" >&2"),
+                 QCoreApplication::applicationDirPath() + QStringLiteral("/tx4040")});
+    QVERIFY(shell.waitForFinished(20000));
+    const QByteArray errors = shell.readAllStandardError();
+    // Death by SIGPIPE, as the shell expects it.
+    QVERIFY2(errors.contains("status 141"), errors.constData());
+    QCOMPARE(shell.readAllStandardOutput().count('\n'), 1);
+    // The port was closed as after a stop: free again, with its settings as found.
+    QCOMPARE(DiagnosePort(ports.portMap(), 2).stateName(), QStringLiteral("ok"));
+    termios after{};
+    const UniqueFd fd(::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+    QCOMPARE(::tcgetattr(fd.get(), &after), 0);
+    QCOMPARE(after.c_cflag, before.c_cflag);
+    QCOMPARE(after.c_lflag, before.c_lflag);
+    QCOMPARE(::cfgetospeed(&after), ::cfgetospeed(&before));
+    QCOMPARE(module.state().outputs, QByteArray("1010"));
+}
+
+void CommandLineTest::traceToAFifoWithoutReader_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("tx4040") << "tx4040" << QStringList{"info", "--trace"};
+    QTest::newRow("tx4040-config") << "tx4040-config" << QStringList{"--trace"};
+    QTest::newRow("tx4040-sim") << "tx4040-sim" << QStringList{"--port", "9", "--trace"};
+}
+
+void CommandLineTest::traceToAFifoWithoutReader()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    SimulatedPorts ports;
+    const QString fifo = ports.configFolder() + QStringLiteral("/fifo");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QProcess run;
+    run.start(QCoreApplication::applicationDirPath() + u'/' + program, arguments << fifo);
+    // At once, not held by a FIFO that nobody reads.
+    QVERIFY(run.waitForFinished(5000));
+    QCOMPARE(run.exitCode(), 2);
+    const QByteArray errors = run.readAllStandardError();
+    QVERIFY2(errors.contains(fifo.toUtf8() + ": no reader"), errors.constData());
 }
 
 void CommandLineTest::scanStoppedFromOutside()

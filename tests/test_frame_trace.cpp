@@ -5,12 +5,18 @@
 #include "command_set.h"
 #include "frame_trace.h"
 #include "simulated_ports.h"
+#include "write_faults.h"
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -55,6 +61,9 @@ private slots:
     void exchangeLines_data();
     void exchangeLines();
     void failedOpen();
+    void writeThatFails_data();
+    void writeThatFails();
+    void fifoWithoutReader();
 };
 
 void FrameTraceTest::lineFormat_data()
@@ -222,6 +231,64 @@ void FrameTraceTest::failedOpen()
     QCOMPARE(timed("program", line.chopped(1)).text,
              "program COM7 19200,e,8,1 open-failed - - " + port.LastOpenFailure().toUtf8());
     QVERIFY(line.endsWith(": no serial device by that number\n"));
+}
+
+void FrameTraceTest::writeThatFails_data()
+{
+    QTest::addColumn<int>("error"); // 0: a short write
+    QTest::addColumn<bool>("lineKept");
+    QTest::newRow("full disk: the line is dropped, once said") << ENOSPC << false;
+    QTest::newRow("short write: the rest follows") << 0 << true;
+}
+
+void FrameTraceTest::writeThatFails()
+{
+    QFETCH(int, error);
+    QFETCH(bool, lineKept);
+    QTemporaryDir folder;
+    const QString logPath = folder.path() + QStringLiteral("/frames.log");
+    QString why;
+    const std::shared_ptr<FrameTrace> trace = FrameTrace::open(logPath, why);
+    QVERIFY2(trace, qPrintable(why));
+    // Standard error into a file of its own, to read what is said there.
+    const QString saidPath = folder.path() + QStringLiteral("/said.txt");
+    const int savedError = ::dup(STDERR_FILENO);
+    {
+        QFile said(saidPath);
+        QVERIFY(said.open(QIODevice::WriteOnly));
+        ::dup2(said.handle(), STDERR_FILENO);
+    }
+    tx4040_fail_write("/frames.log", 1, error);
+    trace->writeLine("first");
+    trace->writeLine("second, which the fault meets");
+    tx4040_fail_write("/frames.log", 0, error);
+    trace->writeLine("third, which it meets as well");
+    tx4040_write_faults_off();
+    trace->writeLine("fourth");
+    ::dup2(savedError, STDERR_FILENO);
+    ::close(savedError);
+
+    QFile log(logPath);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray expected = lineKept ? "first\nsecond, which the fault meets\n"
+                                           "third, which it meets as well\nfourth\n"
+                                         : "first\nfourth\n";
+    QCOMPARE(log.readAll(), expected);
+    QFile said(saidPath);
+    QVERIFY(said.open(QIODevice::ReadOnly));
+    const QByteArray report = said.readAll();
+    QCOMPARE(report.count("the frame log cannot be written"), lineKept ? 0 : 1);
+}
+
+void FrameTraceTest::fifoWithoutReader()
+{
+    // Nobody reads it: the log says so at once instead of holding the program.
+    QTemporaryDir folder;
+    const QString fifo = folder.path() + QStringLiteral("/fifo");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QString why;
+    QVERIFY(!FrameTrace::open(fifo, why));
+    QCOMPARE(why, fifo + QStringLiteral(": no reader"));
 }
 
 QTEST_GUILESS_MAIN(FrameTraceTest)

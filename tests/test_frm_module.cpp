@@ -1,6 +1,7 @@
 // The main window, offscreen: its controls, labels in three languages, the operation
 // frame, busy mode, the ID display, and how it closes.
 
+#include "baud_rate_modes.h"
 #include "frm_module.h"
 #include "operation_frame.h"
 #include "pictures.h"
@@ -506,7 +507,9 @@ void FrmModuleTest::storedIndexOutsideTheList()
     stored.ScanBaudRate = storedMode;
     w.settings.SaveScanSettings(stored);
     w.create();
-    QCOMPARE(w.state.ScanBaudRateNo, storedIndex);
+    // The pair is made whole as it is loaded: the list shows what a scan then uses.
+    QCOMPARE(w.state.ScanBaudRateNo, listIndex);
+    QCOMPARE(w.state.ScanBaudRate, BaudRateModes().at(listIndex));
     QCOMPARE(w.control<QComboBox>("cmbBaudRate")->currentIndex(), listIndex);
 }
 

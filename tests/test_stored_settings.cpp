@@ -8,6 +8,7 @@
 
 #include "registry_file.h"
 #include "stored_settings.h"
+#include "write_faults.h"
 
 #include <QDir>
 #include <QProcess>
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstddef>
@@ -241,8 +243,13 @@ private slots:
     void saveLanguageFlag();
     void saveOverUnreadableFile_data();
     void saveOverUnreadableFile();
-    void pathThatIsNoFile_data();
-    void pathThatIsNoFile();
+    void saveThatCannotBeDone_data();
+    void saveThatCannotBeDone();
+    void fullDiskDuringASave_data();
+    void fullDiskDuringASave();
+    void settingNotInTheList_data();
+    void settingNotInTheList();
+    void rootWorksAsTheFolderOwner();
     void settingsFileIsALink_data();
     void settingsFileIsALink();
     void ownerAndModeKept_data();
@@ -274,8 +281,9 @@ void StoredSettingsTest::initTestCase()
 
 void StoredSettingsTest::init()
 {
-    // Every failure of the stored settings is silent.
-    QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+    // Nothing warns but a save that could not be done, which says why; each test of one
+    // checks the reason the save returns.
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("^(?!cannot save the settings in )")));
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
 }
@@ -355,13 +363,12 @@ void StoredSettingsTest::load_data()
         << key("\"ScanCommNo\"=dword:00000003\n\"ScanBaudRate\"=\"9600,n,8,1\"\n"
                "\"ScanBaudRateNo\"=\"2\"\n\"LanguageFlag\"=\"ChineseGB\"\n")
         << describe(3, "9600,n,8,1", 5, "English", 0);
-    QTest::newRow("ScanBaudRate as REG_EXPAND_SZ is not expanded")
-        << key("\"ScanBaudRate\"=hex(2):25,48,4f,4d,45,25,2c,6e,00\n"
-               "\"ScanBaudRateNo\"=dword:00000001\n")
-        << describe(0, "%HOME%,n", 1, "English", 0);
-    QTest::newRow("ScanBaudRate as REG_SZ in hex")
-        << key("\"ScanBaudRate\"=hex(1):39,36,30,30,00\n\"ScanBaudRateNo\"=dword:00000001\n")
-        << describe(0, "9600", 1, "English", 0);
+    QTest::newRow("text as REG_EXPAND_SZ is not expanded")
+        << key("\"LanguageFlag\"=hex(2):25,48,4f,4d,45,25,2c,6e,00\n")
+        << describe(0, "19200,e,8,1", 5, "%HOME%,n", 0);
+    QTest::newRow("text as REG_SZ in hex")
+        << key("\"LanguageFlag\"=hex(1):39,36,30,30,00\n")
+        << describe(0, "19200,e,8,1", 5, "9600", 0);
     QTest::newRow("ScanBaudRate as binary stops the load")
         << key("\"ScanCommNo\"=dword:00000003\n\"ScanBaudRate\"=hex:39,36,30,30,00\n"
                "\"ScanBaudRateNo\"=dword:00000002\n")
@@ -380,15 +387,10 @@ void StoredSettingsTest::load_data()
         << key("\"ScanCommNo\"=hex(4):0c,00\n\"LanguageFlag\"=\"ChineseGB\"\n") << Defaults;
     QTest::newRow("dword ffffffff is -1")
         << key("\"ScanCommNo\"=dword:ffffffff\n") << describe(-1, "19200,e,8,1", 5, "English", 0);
-    QTest::newRow("ScanBaudRateNo out of the list is kept")
-        << key("\"ScanBaudRateNo\"=dword:80000000\n")
-        << describe(0, "19200,e,8,1", INT_MIN, "English", 0);
     QTest::newRow("dword with few digits, upper case")
         << key("\"ScanCommNo\"=DWORD:C\n") << describe(12, "19200,e,8,1", 5, "English", 0);
     QTest::newRow("empty REG_EXPAND_SZ")
-        << key("\"ScanBaudRate\"=hex(2):\n") << describe(0, "", 5, "English", 0);
-    QTest::newRow("empty text") << key("\"ScanBaudRate\"=\"\"\n")
-                                << describe(0, "", 5, "English", 0);
+        << key("\"LanguageFlag\"=hex(2):\n") << describe(0, "19200,e,8,1", 5, "", 0);
     QTest::newRow("one value missing")
         << key("\"ScanCommNo\"=dword:00000003\n\"ScanBaudRateNo\"=dword:00000002\n"
                "\"LanguageFlag\"=\"ChineseGB\"\n")
@@ -410,10 +412,11 @@ void StoredSettingsTest::load_data()
 
     // A text ends at its first zero byte.
     QTest::newRow("zero byte inside quotes")
-        << key(bytes("\"ScanBaudRate\"=\"9600\0,n\"\n\"ScanBaudRateNo\"=dword:1\n"))
-        << describe(0, "9600", 1, "English", 0);
+        << key(bytes("\"LanguageFlag\"=\"9600\0,n\"\n"))
+        << describe(0, "19200,e,8,1", 5, "9600", 0);
     QTest::newRow("zero byte inside REG_EXPAND_SZ")
-        << key("\"ScanBaudRate\"=hex(2):39,36,00,30,30,00\n") << describe(0, "96", 5, "English", 0);
+        << key("\"LanguageFlag\"=hex(2):39,36,00,30,30,00\n")
+        << describe(0, "19200,e,8,1", 5, "96", 0);
 
     // Data that cannot be read stops the load at that value.
     const QByteArray firstTwo = "\"ScanCommNo\"=dword:00000003\n\"ScanBaudRate\"=\"9600,n,8,1\"\n";
@@ -443,8 +446,8 @@ void StoredSettingsTest::load_data()
     QTest::newRow("text after the closing quote")
         << key(commNo + "\"ScanBaudRate\"=\"9600\"x\n" + flag) << commNoRead;
     QTest::newRow("escaped quote and backslash")
-        << key(commNo + R"("ScanBaudRate"="a\"b\\c")" + "\n")
-        << describe(3, "a\"b\\c", 5, "English", 0);
+        << key(commNo + R"("LanguageFlag"="a\"b\\c")" + "\n")
+        << describe(3, "19200,e,8,1", 5, "a\"b\\c", 0);
 
     // The form of the file.
     QTest::newRow("lines that name no value are skipped")
@@ -707,30 +710,169 @@ void StoredSettingsTest::saveOverUnreadableFile()
     QCOMPARE(folderEntries(folder()), (QStringList{"Morvale.reg", "Morvale.reg.bad"}));
 }
 
-void StoredSettingsTest::pathThatIsNoFile_data()
+void StoredSettingsTest::saveThatCannotBeDone_data()
 {
-    QTest::addColumn<bool>("fileIsFolder");
-    QTest::newRow("the file's path is a folder") << true;
-    QTest::newRow("the folder's path is a file") << false;
+    QTest::addColumn<QString>("what");   // what stands where the file or its folder goes
+    QTest::addColumn<QString>("reason"); // the end of the reason the save gives
+    QTest::newRow("the file's path is a folder") << "folder" << ": it is a folder";
+    QTest::newRow("the folder's path is a file") << "file as folder" << "cannot create the folder";
+    QTest::newRow("a FIFO") << "fifo" << ": it is not a regular file";
+    QTest::newRow("a link to /dev/null") << "/dev/null" << ": it is not a regular file";
+    QTest::newRow("a link that leads to nothing") << "dangling" << ": it is a link that leads to nothing";
+    QTest::newRow("a link to itself") << "loop" << ": it is a link that leads to nothing";
+    QTest::newRow("a read-only folder") << "read-only folder" << "Permission denied";
 }
 
-void StoredSettingsTest::pathThatIsNoFile()
+void StoredSettingsTest::saveThatCannotBeDone()
 {
-    QFETCH(bool, fileIsFolder);
-    if (fileIsFolder)
+    QFETCH(QString, what);
+    QFETCH(QString, reason);
+    const QByteArray path = QFile::encodeName(filePath());
+    if (what == u"folder") {
         QVERIFY(QDir().mkpath(filePath()));
-    else
+    } else if (what == u"file as folder") {
         QVERIFY(writeFile(folder(), "not a folder\n"));
-    const StoredSettings settings(filePath());
-    QCOMPARE(loaded(filePath()), Defaults);
-    settings.SaveScanSettings(scanState(3, "9600,n,8,1", 2));
-    settings.SaveLanguageFlag(languageState("ChineseGB"));
-    QCOMPARE(loaded(filePath()), Defaults);
-    if (fileIsFolder) {
-        QCOMPARE(folderEntries(folder()), QStringList{"Morvale.reg"});
-        QCOMPARE(folderEntries(filePath()), QStringList());
     } else {
-        QCOMPARE(contents(folder()), QByteArray("not a folder\n"));
+        QVERIFY(QDir().mkpath(folder()));
+        if (what == u"fifo")
+            QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+        else if (what == u"/dev/null")
+            QVERIFY(QFile::link(what, filePath()));
+        else if (what == u"dangling")
+            QVERIFY(QFile::link(folder() + QStringLiteral("/gone"), filePath()));
+        else if (what == u"loop")
+            QVERIFY(QFile::link(filePath(), filePath()));
+    }
+    if (what == u"read-only folder") {
+        // Root writes any folder, so as root the folder is another user's: root saves as
+        // that user (and so reaches the folder through folders that user may enter).
+        for (QString up = folder(); up != QFileInfo(m_dir->path()).absolutePath();
+             up = QFileInfo(up).absolutePath())
+            QCOMPARE(::chmod(QFile::encodeName(up).constData(), 0755), 0);
+        if (::geteuid() == 0)
+            QCOMPARE(::chown(QFile::encodeName(folder()).constData(), OtherUser, OtherUser), 0);
+        QCOMPARE(::chmod(QFile::encodeName(folder()).constData(), 0555), 0);
+    }
+    const QStringList before = folderEntries(QFileInfo(folder()).absolutePath());
+    const StoredSettings settings(filePath());
+
+    const QString scanFailure = settings.SaveScanSettings(scanState(3, "9600,n,8,1", 2));
+    const QString languageFailure = settings.SaveLanguageFlag(languageState("ChineseGB"));
+
+    for (const QString &failure : {scanFailure, languageFailure}) {
+        QVERIFY2(failure.startsWith(QStringLiteral("cannot save the settings in ") + filePath()),
+                 qPrintable(failure));
+        QVERIFY2(failure.contains(reason), qPrintable(failure));
+    }
+    QCOMPARE(loaded(filePath()), Defaults);
+    QCOMPARE(folderEntries(QFileInfo(folder()).absolutePath()), before);
+    // Nothing beside it either: no temporary file, no copy set aside.
+    if (what != u"file as folder")
+        QCOMPARE(QDir(folder()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden |
+                                          QDir::NoDotAndDotDot),
+                 what == u"read-only folder" ? QStringList() : QStringList{"Morvale.reg"});
+    ::chmod(QFile::encodeName(folder()).constData(), 0755);
+}
+
+void StoredSettingsTest::fullDiskDuringASave_data()
+{
+    // The file is an unreadable link target: its bytes are copied aside first (one write),
+    // then the fresh file is written (one write).
+    QTest::addColumn<int>("passing"); // writes that go through before the fault
+    QTest::addColumn<int>("error");   // 0: a short write
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("full disk copying the old bytes aside") << 0 << ENOSPC << false;
+    QTest::newRow("full disk writing the fresh file") << 1 << ENOSPC << false;
+    QTest::newRow("short write of the fresh file") << 1 << 0 << true;
+}
+
+void StoredSettingsTest::fullDiskDuringASave()
+{
+    QFETCH(int, passing);
+    QFETCH(int, error);
+    QFETCH(bool, saved);
+    const QString target = m_dir->path() + QStringLiteral("/elsewhere.reg");
+    const QByteArray unreadable = "not a registry file\n";
+    QVERIFY(writeFile(target, unreadable));
+    QVERIFY(QDir().mkpath(folder()));
+    QVERIFY(QFile::link(target, filePath()));
+
+    tx4040_fail_write(m_dir->path().toLocal8Bit().constData(), passing, error);
+    const QString failure = StoredSettings(filePath()).SaveScanSettings(scanState(3, "9600,n,8,1", 2));
+    QCOMPARE(tx4040_write_faults_done(), 1);
+    tx4040_write_faults_off();
+
+    QCOMPARE(failure.isEmpty(), saved);
+    if (saved) {
+        QCOMPARE(loaded(filePath()), describe(3, "9600,n,8,1", 2, "English", 0));
+        QCOMPARE(contents(filePath() + ".bad"), unreadable);
+        return;
+    }
+    QVERIFY2(failure.contains(QStringLiteral("No space left on device")), qPrintable(failure));
+    // The old bytes are where they were, and the link is still a link.
+    QCOMPARE(contents(target), unreadable);
+    QVERIFY(QFileInfo(filePath()).isSymLink());
+}
+
+void StoredSettingsTest::settingNotInTheList_data()
+{
+    QTest::addColumn<QByteArray>("values");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("a setting that is none: from its index")
+        << QByteArray("\"ScanBaudRate\"=\"garbage\"\n\"ScanBaudRateNo\"=dword:00000002\n")
+        << describe(0, "9600,n,8,1", 2, "English", 0);
+    QTest::newRow("an index outside the list: from the setting")
+        << QByteArray("\"ScanBaudRate\"=\"38400,e,8,1\"\n\"ScanBaudRateNo\"=dword:80000000\n")
+        << describe(0, "38400,e,8,1", 7, "English", 0);
+    QTest::newRow("neither: both defaults")
+        << QByteArray("\"ScanBaudRate\"=\"9600,x,8,1\"\n\"ScanBaudRateNo\"=dword:0000000c\n")
+        << Defaults;
+}
+
+void StoredSettingsTest::settingNotInTheList()
+{
+    QFETCH(QByteArray, values);
+    QFETCH(QString, expected);
+    QVERIFY(writeFile(filePath(), key(values)));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
+                                           "do not both name a setting of the list; using ")));
+    QCOMPARE(loaded(filePath()), expected);
+}
+
+void StoredSettingsTest::rootWorksAsTheFolderOwner()
+{
+    if (::geteuid() != 0)
+        QSKIP("only root's saves change hands");
+    // sudo with the user's own folder: the configuration folder is the user's, and the
+    // settings file a link the user made to a file of root's.
+    const QString config = QFileInfo(folder()).absolutePath();
+    const QString rootsOwn = m_dir->path() + QStringLiteral("/roots-own");
+    QVERIFY(QDir().mkpath(rootsOwn));
+    const QString secret = rootsOwn + QStringLiteral("/secret");
+    QVERIFY(writeFile(secret, "root's own\n"));
+    QVERIFY(QDir().mkpath(folder()));
+    for (QString up = folder(); up != QFileInfo(m_dir->path()).absolutePath();
+         up = QFileInfo(up).absolutePath())
+        QCOMPARE(::chmod(QFile::encodeName(up).constData(), 0755), 0);
+    for (const QString &mine : {config, folder()})
+        QCOMPARE(::chown(QFile::encodeName(mine).constData(), OtherUser, OtherUser), 0);
+    QVERIFY(QFile::link(secret, filePath()));
+    QCOMPARE(::lchown(QFile::encodeName(filePath()).constData(), OtherUser, OtherUser), 0);
+
+    const QString failure = StoredSettings(filePath()).SaveScanSettings(scanState(3, "9600,n,8,1", 2));
+    QVERIFY2(failure.contains(QStringLiteral("Permission denied (working as ")), qPrintable(failure));
+    QCOMPARE(contents(secret), QByteArray("root's own\n"));
+    QCOMPARE(QFileInfo(filePath()).symLinkTarget(), secret);
+    QCOMPARE(folderEntries(folder()), QStringList{"Morvale.reg"});
+
+    // Without the link, what root makes there is the user's.
+    QVERIFY(QFile::remove(filePath()));
+    QVERIFY(QDir(folder()).removeRecursively());
+    QCOMPARE(StoredSettings(filePath()).SaveScanSettings(scanState(3, "9600,n,8,1", 2)), QString());
+    for (const QString &made : {folder(), filePath()}) {
+        struct stat status = {};
+        QCOMPARE(::stat(QFile::encodeName(made).constData(), &status), 0);
+        QCOMPARE(status.st_uid, OtherUser);
     }
 }
 
@@ -776,6 +918,7 @@ void StoredSettingsTest::ownerAndModeKept_data()
     QTest::newRow("mode 0600") << 0600 << false;
     QTest::newRow("mode 0640") << 0640 << false;
     QTest::newRow("owner of a file that root saves") << 0600 << true;
+    QTest::newRow("a read-only file that root saves") << 0444 << true;
 }
 
 void StoredSettingsTest::ownerAndModeKept()
@@ -810,19 +953,25 @@ void StoredSettingsTest::roundTrip_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("typical") << NoFile << 3 << "115200,e,8,1" << 11 << "ChineseBIG5"
                              << describe(3, "115200,e,8,1", 11, "ChineseBIG5", 2);
-    QTest::newRow("integer extremes") << NoFile << INT_MIN << "4800,n,8,1" << INT_MAX << "English"
-                                      << describe(INT_MIN, "4800,n,8,1", INT_MAX, "English", 0);
-    QTest::newRow("quotes, backslashes, brackets") << NoFile << 1 << R"("\"[x]\\)" << 0 << R"(=\")"
-                                                   << describe(1, R"("\"[x]\\)", 0, R"(=\")", 0);
-    QTest::newRow("line breaks") << NoFile << 1 << "a\r\nb\n"
-                                 << 0 << "\nChineseGB"
-                                 << describe(1, "a\r\nb\n", 0, "\nChineseGB", 0);
+    // Texts go in the language flag: a setting that is none of the list's is not loaded
+    // as it was stored.
+    QTest::newRow("lowest integer") << NoFile << INT_MIN << "4800,n,8,1" << 0 << "English"
+                                    << describe(INT_MIN, "4800,n,8,1", 0, "English", 0);
+    QTest::newRow("highest integer") << NoFile << INT_MAX << "4800,n,8,1" << 0 << "English"
+                                     << describe(INT_MAX, "4800,n,8,1", 0, "English", 0);
+    QTest::newRow("quotes, backslashes, brackets")
+        << NoFile << 1 << "4800,n,8,1" << 0 << R"(=""[x]\)"
+        << describe(1, "4800,n,8,1", 0, R"(=""[x]\)", 0);
+    QTest::newRow("line breaks") << NoFile << 1 << "4800,n,8,1" << 0 << "a\r\nb\n\nChineseGB"
+                                 << describe(1, "4800,n,8,1", 0, "a\r\nb\n\nChineseGB", 0);
     QTest::newRow("zero character ends the text")
-        << NoFile << 1 << QStringLiteral("96") + QChar(0) + QStringLiteral("00") << 0 << "ChineseGB"
-        << describe(1, "96", 0, "ChineseGB", 1);
-    QTest::newRow("UTF-8") << NoFile << 1 << "波特率" << 0 << "繁體"
-                           << describe(1, "波特率", 0, "繁體", 0);
-    QTest::newRow("empty texts") << NoFile << 0 << "" << 5 << "" << describe(0, "", 5, "", 0);
+        << NoFile << 1 << "4800,n,8,1" << 0
+        << QStringLiteral("ChineseGB") + QChar(0) + QStringLiteral("00")
+        << describe(1, "4800,n,8,1", 0, "ChineseGB", 1);
+    QTest::newRow("UTF-8") << NoFile << 1 << "4800,n,8,1" << 0 << "波特率繁體"
+                           << describe(1, "4800,n,8,1", 0, "波特率繁體", 0);
+    QTest::newRow("empty text") << NoFile << 0 << "19200,e,8,1" << 5 << ""
+                                << describe(0, "19200,e,8,1", 5, "", 0);
     QTest::newRow("after an unfinished continuation")
         << key("\"Notes\"=hex:41,42,\\") << 3 << "115200,e,8,1" << 11 << "ChineseBIG5"
         << describe(3, "115200,e,8,1", 11, "ChineseBIG5", 2);
@@ -831,8 +980,8 @@ void StoredSettingsTest::roundTrip_data()
         << 3 << "115200,e,8,1" << 11 << "ChineseBIG5"
         << describe(3, "115200,e,8,1", 11, "ChineseBIG5", 2);
     QTest::newRow("Windows export: line breaks and Chinese")
-        << utf16(withCrLf(Head5)) << 1 << "a\r\nb波" << 0 << "\n繁體"
-        << describe(1, "a\r\nb波", 0, "\n繁體", 0);
+        << utf16(withCrLf(Head5)) << 1 << "4800,n,8,1" << 0 << "a\r\nb波\n繁體"
+        << describe(1, "4800,n,8,1", 0, "a\r\nb波\n繁體", 0);
 }
 
 void StoredSettingsTest::roundTrip()

@@ -33,7 +33,10 @@ void TfrmModule::switchLanguage(int languageIndex, const QString &languageFlag)
 {
     m_state.LanguageIndex = languageIndex;
     m_state.LanguageFlag = languageFlag;
-    m_settings.SaveLanguageFlag(m_state);
+    // The language changes all the same; the message panel's tooltip says why it will
+    // not be the next run's.
+    if (const QString failure = m_settings.SaveLanguageFlag(m_state); !failure.isEmpty())
+        explain(failure);
     FormShow();
 }
 
