@@ -146,6 +146,8 @@ private slots:
     void exitClosesWithoutWritingSettings();
     void chineseTextsHaveGlyphs();
     void lampsInWords();
+    void labelsNameTheirControls_data();
+    void labelsNameTheirControls();
     void picturesSharpAtHigherScales_data();
     void picturesSharpAtHigherScales();
 };
@@ -705,6 +707,30 @@ void FrmModuleTest::picturesSharpAtHigherScales()
                 QFAIL(qPrintable(QStringLiteral("device pixel %1,%2").arg(x).arg(y)));
         }
     }
+}
+
+void FrmModuleTest::labelsNameTheirControls_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("ID scroll bar") << "sbID" << "lblID";
+    QTest::newRow("baud-rate list") << "cmbBaudRate" << "lblBaudRate";
+}
+
+void FrmModuleTest::labelsNameTheirControls()
+{
+    // What a screen reader finds in the accessibility tree: the control labelled by its label.
+    QFETCH(QString, control);
+    QFETCH(QString, label);
+    WindowUnderTest w;
+    w.window->show();
+    QAccessibleInterface *named =
+        QAccessible::queryAccessibleInterface(w.control(control.toLatin1().constData()));
+    QVERIFY(named);
+    QStringList labelledBy;
+    for (const auto &[other, relation] : named->relations(QAccessible::Label))
+        labelledBy << other->object()->objectName();
+    QCOMPARE(labelledBy, QStringList{label});
 }
 
 QTEST_MAIN(FrmModuleTest)

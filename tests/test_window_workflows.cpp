@@ -67,6 +67,7 @@ private slots:
     void closeDuringAScan();
     void permissionFailureInTheTooltip();
     void deviceThatWentAwayInTheTooltip();
+    void whatTheModuleSentIsShownAsSent();
 };
 
 void WindowWorkflowsTest::scanFillsTheWindow()
@@ -346,6 +347,18 @@ void WindowWorkflowsTest::deviceThatWentAwayInTheTooltip()
     QCOMPARE(s.text("pnMsg"), QStringLiteral("Set Module ID Error"));
     QCOMPARE(s.window.findChild<QLabel *>(QStringLiteral("pnMsg"))->toolTip(),
              QStringLiteral("COM2 (%1) went away").arg(module.devicePath()));
+}
+
+void WindowWorkflowsTest::whatTheModuleSentIsShownAsSent()
+{
+    // A serial number that reads as markup is shown character for character, not bold.
+    Station s;
+    s.ports.addModule(4, 5, ModuleWithSerial("<b>12345"));
+    s.click("btnScan");
+    const QLabel *serial = s.window.findChild<QLabel *>(QStringLiteral("pnSerial"));
+    QCOMPARE(serial->text(), QStringLiteral("S/N : <b>12345"));
+    QVERIFY(serial->sizeHint().width() >
+            serial->fontMetrics().horizontalAdvance(QStringLiteral("S/N : <b>12345")));
 }
 
 QTEST_MAIN(WindowWorkflowsTest)

@@ -10,7 +10,13 @@ cd "$(dirname "$0")/.."
 
 tools/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
+# Only what runs here: the window, the simulated module and the pty line library it
+# preloads, and without a display the screenshot tool; not the tests.
+targets=(tx4040-config tx4040-sim tx4040_ptyline)
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    targets+=(tx4040-screenshot)
+fi
+cmake --build build -j"$(nproc)" --target "${targets[@]}"
 
 XDG_CONFIG_HOME=$(mktemp -d /tmp/tx4040-demo.XXXXXX)
 export XDG_CONFIG_HOME

@@ -105,6 +105,8 @@ void TfrmModule::createControls()
         label->setAlignment(Qt::AlignCenter);
         label->setFrameStyle(QFrame::Panel | QFrame::Raised);
         label->setLineWidth(1);
+        // The characters as they came, the module's among them: never markup.
+        label->setTextFormat(Qt::PlainText);
         return label;
     };
     auto button = [&](QWidget *parent, const char *name, QRect r, const QString &caption,
@@ -151,9 +153,6 @@ void TfrmModule::createControls()
 
     lblBaudRate = new QLabel(QStringLiteral("Baud Rate :"), this);
     place(lblBaudRate, "lblBaudRate", 8, 197, 153, 22);
-    // A screen reader names the scroll bar and the list by these labels.
-    lblID->setBuddy(sbID);
-    lblBaudRate->setBuddy(cmbBaudRate);
     for (QLabel *l : {lblID, lblBaudRate}) {
         l->setFont(label);
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -161,6 +160,9 @@ void TfrmModule::createControls()
     cmbBaudRate = new QComboBox(this);
     place(cmbBaudRate, "cmbBaudRate", 168, 192, 161, 28);
     cmbBaudRate->addItems(BaudRateModes());
+    // A screen reader names the scroll bar and the list by these labels.
+    lblID->setBuddy(sbID);
+    lblBaudRate->setBuddy(cmbBaudRate);
     chkLock = new QCheckBox(QStringLiteral("chkLock"), this);
     place(chkLock, "chkLock", 336, 196, 17, 17);
     chkLock->setChecked(true);
