@@ -9,8 +9,8 @@ class QSocketNotifier;
 // Turns SIGINT, SIGTERM, SIGHUP and SIGPIPE into a Qt signal on the main thread, so
 // that a stop from outside, or a reader that went away (tx4040 watch | head -1), goes
 // the same way as the front end's own (the window's close, the command line's stop):
-// the port is released and its settings put back. One object at a time: it owns the wake-up sockets and puts the
-// default handling back when it goes.
+// the port is released and its settings put back. One object at a time: it owns the wake-up sockets
+// and puts the default handling back when it goes.
 class TerminationSignals : public QObject
 {
     Q_OBJECT

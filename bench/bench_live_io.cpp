@@ -53,8 +53,8 @@ long residentKiB()
 int outputCommandsHeard(const SimulatedModule &module)
 {
     const QList<QByteArray> heard = module.heardCommands();
-    return static_cast<int>(std::count_if(heard.begin(), heard.end(),
-                                          [](const QByteArray &c) { return c.startsWith("B00F"); }));
+    return static_cast<int>(std::count_if(
+        heard.begin(), heard.end(), [](const QByteArray &c) { return c.startsWith("B00F"); }));
 }
 
 // The adapter behind the port: an ideal UART, or an FTDI-type one with a 16 ms latency
@@ -91,8 +91,8 @@ void speed(int index, Adapter adapter = Adapter::Plain)
                               : adapter == Adapter::LatencyTaken ? " FTDI, low latency"
                                                                  : " FTDI, refused";
     std::printf("%-32s %8.1f %8.1f %7.3f %10.2f\n",
-                qPrintable(BaudRateModes().at(index) + QString::fromLatin1(adapterName)),
-                perSecond, 1000 / leastMs, (1000 / leastMs) / perSecond, cpu / cycles);
+                qPrintable(BaudRateModes().at(index) + QString::fromLatin1(adapterName)), perSecond,
+                1000 / leastMs, (1000 / leastMs) / perSecond, cpu / cycles);
 }
 
 Fault occasionalFault(QRandomGenerator &random)
@@ -179,11 +179,11 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     int soakCycles = 10000;
     const QStringList args = app.arguments();
-    if (const qsizetype at = args.indexOf(QStringLiteral("--cycles")); at >= 0 && at + 1 < args.size())
+    if (const qsizetype at = args.indexOf(QStringLiteral("--cycles"));
+        at >= 0 && at + 1 < args.size())
         soakCycles = args.at(at + 1).toInt();
 
-    std::printf("%-32s %8s %8s %7s %10s\n", "setting", "cycles/s", "most/s", "ratio",
-                "cpu ms/cyc");
+    std::printf("%-32s %8s %8s %7s %10s\n", "setting", "cycles/s", "most/s", "ratio", "cpu ms/cyc");
     for (const int index : {1, 5, 10})
         speed(index);
     speed(10, Adapter::LatencyTaken);

@@ -302,8 +302,7 @@ int watch(const QStringList &arguments)
     }
     request.json = parsed.isSet(json);
     request.reconnect = parsed.isSet(reconnect);
-    return withSession(parsed,
-                       [&](CliSession &session) { return WatchCommand(session, request); });
+    return withSession(parsed, [&](CliSession &session) { return WatchCommand(session, request); });
 }
 
 } // namespace

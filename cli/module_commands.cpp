@@ -52,8 +52,7 @@ int reportScan(CliSession &session, int status, bool json, bool stored,
         return status;
     }
     session.tellReasons();
-    if (session.window().explanation().isEmpty() && !session.portOpened() &&
-        !session.stopped())
+    if (session.window().explanation().isEmpty() && !session.portOpened() && !session.stopped())
         WriteTo(stderr, NoPortOpenedHint);
     return status;
 }
@@ -105,11 +104,11 @@ QString timestamp()
 // One line of a watch: "<time> <what> <value>", or as JSON {"time", what: value}.
 void printWatchLine(bool json, const QString &what, const QString &value)
 {
-    const QString line = json ? QString::fromUtf8(
-                                    QJsonDocument(QJsonObject{{QStringLiteral("time"), timestamp()},
-                                                              {what, value}})
-                                        .toJson(QJsonDocument::Compact))
-                              : timestamp() + u' ' + what + u' ' + value;
+    const QString line =
+        json ? QString::fromUtf8(
+                   QJsonDocument(QJsonObject{{QStringLiteral("time"), timestamp()}, {what, value}})
+                       .toJson(QJsonDocument::Compact))
+             : timestamp() + u' ' + what + u' ' + value;
     WriteTo(stdout, line.toUtf8() + '\n');
 }
 

@@ -152,7 +152,8 @@ QString CommandExchange::refusalOf(const QByteArray &command) const
 
 void CommandExchange::learnFromIdentity()
 {
-    m_letterAtFive = m_lastReply.size() >= 5 && m_lastReply.at(4) == CommandLetter(Command::ReadIdentity);
+    m_letterAtFive =
+        m_lastReply.size() >= 5 && m_lastReply.at(4) == CommandLetter(Command::ReadIdentity);
     m_yesAtTwo = m_lastReply.size() >= 2 && m_lastReply.at(1) == '!';
 }
 

@@ -106,17 +106,16 @@ std::shared_ptr<FrameTrace> FrameTrace::open(const QString &target, QString &err
     // A file of its own never blocks: a FIFO without a reader fails at once instead of
     // holding the program, one whose reader stalls drops lines. Standard error shares
     // its description with the shell, whose blocking mode is not ours to change.
-    UniqueFd fd(standardError ? ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0)
-                              : ::open(QFile::encodeName(target).constData(),
-                                       O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY |
-                                           O_NONBLOCK,
-                                       0666));
+    UniqueFd fd(standardError
+                    ? ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0)
+                    : ::open(QFile::encodeName(target).constData(),
+                             O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
+                             0666));
     if (!fd.isValid()) {
         const QString reason = errno == ENXIO ? QStringLiteral("no reader")
                                               : QString::fromLocal8Bit(std::strerror(errno));
-        error = QStringLiteral("%1: %2").arg(standardError ? QStringLiteral("standard error")
-                                                           : target,
-                                             reason);
+        error = QStringLiteral("%1: %2").arg(
+            standardError ? QStringLiteral("standard error") : target, reason);
         return nullptr;
     }
     return std::shared_ptr<FrameTrace>(new FrameTrace(std::move(fd), standardError));
@@ -141,7 +140,8 @@ void FrameTrace::writeLine(const QByteArray &text)
     const QByteArray report = QCoreApplication::applicationName().toLocal8Bit() +
                               ": the frame log cannot be written (" + failure.toLocal8Bit() +
                               "); its lines are dropped\n";
-    [[maybe_unused]] const ssize_t said = ::write(STDERR_FILENO, report.constData(), size_t(report.size()));
+    [[maybe_unused]] const ssize_t said =
+        ::write(STDERR_FILENO, report.constData(), size_t(report.size()));
 }
 
 QString FrameTrace::writeWhole(const QByteArray &line)

@@ -95,7 +95,8 @@ QString SettingNotTaken(int descriptor, const LineSettings &wanted)
         missed << QStringLiteral("%1 data bits").arg(int(wanted.dataBits));
     if (wanted.stopBits != QSerialPort::OneAndHalfStop &&
         bool(now.c_cflag & CSTOPB) != (wanted.stopBits == QSerialPort::TwoStop))
-        missed << QStringLiteral("%1 stop bits").arg(wanted.stopBits == QSerialPort::TwoStop ? 2 : 1);
+        missed
+            << QStringLiteral("%1 stop bits").arg(wanted.stopBits == QSerialPort::TwoStop ? 2 : 1);
     if (missed.isEmpty())
         return {};
     return QStringLiteral("the driver did not accept ") + missed.join(QStringLiteral(", "));

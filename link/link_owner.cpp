@@ -42,8 +42,7 @@ bool record(const QString &linkPath)
     const qint64 pid = ::getpid();
     QSaveFile file(recordPath(linkPath));
     return file.open(QIODevice::WriteOnly) &&
-           file.write(QByteArray::number(pid) + ' ' + startTimeOf(pid) + '\n') > 0 &&
-           file.commit();
+           file.write(QByteArray::number(pid) + ' ' + startTimeOf(pid) + '\n') > 0 && file.commit();
 }
 
 bool isGone(const QString &linkPath)

@@ -65,10 +65,14 @@ QStringList lockFileNames(const QString &device)
 // programs (and Qt) keep them. The first line holds the PID.
 qint64 lockFileHolder(const QString &device)
 {
-    const QStringList folders{QStringLiteral("/var/lock"),       QStringLiteral("/etc/locks"),
-                              QStringLiteral("/var/spool/locks"), QStringLiteral("/var/spool/uucp"),
-                              QStringLiteral("/tmp"),             QStringLiteral("/var/tmp"),
-                              QStringLiteral("/var/lock/lockdev"), QStringLiteral("/run/lock"),
+    const QStringList folders{QStringLiteral("/var/lock"),
+                              QStringLiteral("/etc/locks"),
+                              QStringLiteral("/var/spool/locks"),
+                              QStringLiteral("/var/spool/uucp"),
+                              QStringLiteral("/tmp"),
+                              QStringLiteral("/var/tmp"),
+                              QStringLiteral("/var/lock/lockdev"),
+                              QStringLiteral("/run/lock"),
                               QStandardPaths::writableLocation(QStandardPaths::TempLocation)};
     for (const QString &folder : folders) {
         for (const QString &name : lockFileNames(device)) {

@@ -42,7 +42,8 @@ void SleepUntilMicros(qint64 deadline)
         const timespec until = timespecOf(wake);
         while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) != 0) {
         }
-        const qint64 late = std::clamp<qint64>(MonotonicMicros() - wake, 0, LongestLearntLatenessUs);
+        const qint64 late =
+            std::clamp<qint64>(MonotonicMicros() - wake, 0, LongestLearntLatenessUs);
         latenessUs += (late - latenessUs) / 8;
     }
     while (MonotonicMicros() < deadline) {

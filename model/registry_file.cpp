@@ -48,8 +48,8 @@ void keepOwnerAndMode(int fd, const QString &replaced)
     struct stat fresh = {};
     if (::stat(QFile::encodeName(replaced).constData(), &old) != 0 || ::fstat(fd, &fresh) != 0)
         return;
-    if (old.st_uid != fresh.st_uid || old.st_gid != fresh.st_gid)
-        [[maybe_unused]] const int given = ::fchown(fd, old.st_uid, old.st_gid);
+    if (old.st_uid != fresh.st_uid || old.st_gid != fresh.st_gid) [[maybe_unused]]
+        const int given = ::fchown(fd, old.st_uid, old.st_gid);
     ::fchmod(fd, old.st_mode & 07777);
 }
 

@@ -126,8 +126,8 @@ template <typename Write> QString StoredSettings::save(Write write) const
         key.close();
         return {};
     }
-    QString failure = QStringLiteral("cannot save the settings in %1: %2")
-                          .arg(m_filePath, key.errorString());
+    QString failure =
+        QStringLiteral("cannot save the settings in %1: %2").arg(m_filePath, key.errorString());
     if (owner.active())
         failure += QStringLiteral(" (%1)").arg(owner.description());
     qCWarning(lcSettings, "%s", qPrintable(failure));

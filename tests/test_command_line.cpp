@@ -443,8 +443,9 @@ void CommandLineTest::traceOfOneExchange()
     QVERIFY(lines.size() > 7);
     QCOMPARE(lines[0], QByteArray("COM4 19200,e,8,1 open - -"));
     // A pseudo-terminal, as many drivers, has no low latency to give, which only the log says.
-    QCOMPARE(lines.takeAt(1),
-             QByteArray("COM4 19200,e,8,1 low-latency - - refused: Inappropriate ioctl for device"));
+    QCOMPARE(
+        lines.takeAt(1),
+        QByteArray("COM4 19200,e,8,1 low-latency - - refused: Inappropriate ioctl for device"));
     QCOMPARE(lines[1], QByteArray("COM4 19200,e,8,1 tx \\tB00B09\\r 094230304230390d"));
     QCOMPARE(lines[2], QByteArray("COM4 19200,e,8,1 rx \\n!01BTX04000161\\r "
                                   "0a21303142545830343030303136310d"));
@@ -557,8 +558,8 @@ void CommandLineTest::watchHoldsThePort()
     QTRY_VERIFY_WITH_TIMEOUT(watch.canReadLine(), 10000);
 
     // A second run finds the port busy, and says who holds it.
-    const QByteArray holder = QByteArray("busy: held by tx4040 (PID ") +
-                              QByteArray::number(watch.processId()) + ')';
+    const QByteArray holder =
+        QByteArray("busy: held by tx4040 (PID ") + QByteArray::number(watch.processId()) + ')';
     const Run info = tx4040({QStringLiteral("info")});
     QCOMPARE(info.exitCode, 3);
     QVERIFY2(info.errors.contains(holder), info.errors.constData());
@@ -576,7 +577,8 @@ void CommandLineTest::deviceThatWentAwayIsNamed_data()
     QTest::addColumn<QString>("fault"); // the adapter is pulled out as the module hears this
     QTest::newRow("info") << QStringList{"info"} << QStringLiteral("hang-up@B00V");
     QTest::newRow("set-id") << QStringList{"set-id", "7"} << QStringLiteral("hang-up@B00C");
-    QTest::newRow("set-mode") << QStringList{"set-mode", "normal"} << QStringLiteral("hang-up@B00GS");
+    QTest::newRow("set-mode") << QStringList{"set-mode", "normal"}
+                              << QStringLiteral("hang-up@B00GS");
     QTest::newRow("factory") << QStringList{"factory"} << QStringLiteral("hang-up@B00C");
 }
 
@@ -603,7 +605,8 @@ void CommandLineTest::lateAnswersGiveNoWrongField()
     SimulatedModule &module = ports.addModule(3);
     remember(3, DefaultBaudRateIndex);
     module.addFault(*ParseFault(QStringLiteral("late*always")));
-    const Run scan = tx4040({QStringLiteral("scan"), QStringLiteral("--port"), QStringLiteral("3")});
+    const Run scan =
+        tx4040({QStringLiteral("scan"), QStringLiteral("--port"), QStringLiteral("3")});
     QCOMPARE(scan.exitCode, 1);
     QVERIFY2(scan.output.startsWith("Get Module Info Error"), scan.output.constData());
     QVERIFY(!scan.output.contains("version:"));
@@ -658,7 +661,8 @@ void CommandLineTest::linkThatIsNoPortOfTheProgram()
     }
     const Run listing = tx4040({QStringLiteral("ports")});
     QVERIFY2(listing.output.contains(said), listing.output.constData());
-    const Run scan = tx4040({QStringLiteral("scan"), QStringLiteral("--port"), QStringLiteral("4")});
+    const Run scan =
+        tx4040({QStringLiteral("scan"), QStringLiteral("--port"), QStringLiteral("4")});
     QCOMPARE(scan.exitCode, 3);
     QVERIFY2(scan.errors.contains(said), scan.errors.constData());
     // Nothing reached the other terminal.
@@ -676,15 +680,17 @@ void CommandLineTest::brokenPipeEndsWatchInOrder()
     const QString device = module.devicePath();
     termios before{};
     {
-        const UniqueFd fd(::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+        const UniqueFd fd(
+            ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK));
         QCOMPARE(::tcgetattr(fd.get(), &before), 0);
     }
     // The reader goes after the first line; the watch learns it at its next write.
     QProcess shell;
     shell.setProcessEnvironment(WithPtyLine(QProcessEnvironment::systemEnvironment()));
     shell.start(QStringLiteral("bash"),
-                {QStringLiteral("-c"), QStringLiteral("\"$0\" watch --outputs 1010 | head -1; "
-                                                      "echo \"status ${PIPESTATUS[0]}\" >&2"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("\"$0\" watch --outputs 1010 | head -1; "
+                                "echo \"status ${PIPESTATUS[0]}\" >&2"),
                  QCoreApplication::applicationDirPath() + QStringLiteral("/tx4040")});
     QVERIFY(shell.waitForFinished(20000));
     const QByteArray errors = shell.readAllStandardError();
@@ -694,7 +700,8 @@ void CommandLineTest::brokenPipeEndsWatchInOrder()
     // The port was closed as after a stop: free again, with its settings as found.
     QCOMPARE(DiagnosePort(ports.portMap(), 2).stateName(), QStringLiteral("ok"));
     termios after{};
-    const UniqueFd fd(::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+    const UniqueFd fd(
+        ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK));
     QCOMPARE(::tcgetattr(fd.get(), &after), 0);
     QCOMPARE(after.c_cflag, before.c_cflag);
     QCOMPARE(after.c_lflag, before.c_lflag);

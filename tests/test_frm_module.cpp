@@ -713,8 +713,10 @@ void FrmModuleTest::labelsNameTheirControls_data()
 {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("label");
-    QTest::newRow("ID scroll bar") << "sbID" << "lblID";
-    QTest::newRow("baud-rate list") << "cmbBaudRate" << "lblBaudRate";
+    QTest::newRow("ID scroll bar") << "sbID"
+                                   << "lblID";
+    QTest::newRow("baud-rate list") << "cmbBaudRate"
+                                    << "lblBaudRate";
 }
 
 void FrmModuleTest::labelsNameTheirControls()

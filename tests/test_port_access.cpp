@@ -252,14 +252,15 @@ void PortAccessTest::advisoryLockKeepsOthersOut()
     const termios before = settingsOf(device);
     // Another program holds the port the way terminal programs do, by flock() on it.
     QProcess holder;
-    holder.start(QStringLiteral("python3"),
-                 {QStringLiteral("-c"),
-                  QStringLiteral("import fcntl, os, sys, time\n"
-                                 "fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)\n"
-                                 "fcntl.flock(fd, fcntl.LOCK_EX)\n"
-                                 "print('held', flush=True)\n"
-                                 "time.sleep(30)\n"),
-                  device});
+    holder.start(
+        QStringLiteral("python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import fcntl, os, sys, time\n"
+                        "fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)\n"
+                        "fcntl.flock(fd, fcntl.LOCK_EX)\n"
+                        "print('held', flush=True)\n"
+                        "time.sleep(30)\n"),
+         device});
     QVERIFY(holder.waitForReadyRead(5000));
 
     PortAccess port(ports.portMap(), LinkServices::system());

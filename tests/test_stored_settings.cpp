@@ -366,9 +366,8 @@ void StoredSettingsTest::load_data()
     QTest::newRow("text as REG_EXPAND_SZ is not expanded")
         << key("\"LanguageFlag\"=hex(2):25,48,4f,4d,45,25,2c,6e,00\n")
         << describe(0, "19200,e,8,1", 5, "%HOME%,n", 0);
-    QTest::newRow("text as REG_SZ in hex")
-        << key("\"LanguageFlag\"=hex(1):39,36,30,30,00\n")
-        << describe(0, "19200,e,8,1", 5, "9600", 0);
+    QTest::newRow("text as REG_SZ in hex") << key("\"LanguageFlag\"=hex(1):39,36,30,30,00\n")
+                                           << describe(0, "19200,e,8,1", 5, "9600", 0);
     QTest::newRow("ScanBaudRate as binary stops the load")
         << key("\"ScanCommNo\"=dword:00000003\n\"ScanBaudRate\"=hex:39,36,30,30,00\n"
                "\"ScanBaudRateNo\"=dword:00000002\n")
@@ -411,9 +410,8 @@ void StoredSettingsTest::load_data()
         << key(all + "\"ScanCommNo\"=\"4\"\n") << Defaults;
 
     // A text ends at its first zero byte.
-    QTest::newRow("zero byte inside quotes")
-        << key(bytes("\"LanguageFlag\"=\"9600\0,n\"\n"))
-        << describe(0, "19200,e,8,1", 5, "9600", 0);
+    QTest::newRow("zero byte inside quotes") << key(bytes("\"LanguageFlag\"=\"9600\0,n\"\n"))
+                                             << describe(0, "19200,e,8,1", 5, "9600", 0);
     QTest::newRow("zero byte inside REG_EXPAND_SZ")
         << key("\"LanguageFlag\"=hex(2):39,36,00,30,30,00\n")
         << describe(0, "19200,e,8,1", 5, "96", 0);
@@ -714,13 +712,20 @@ void StoredSettingsTest::saveThatCannotBeDone_data()
 {
     QTest::addColumn<QString>("what");   // what stands where the file or its folder goes
     QTest::addColumn<QString>("reason"); // the end of the reason the save gives
-    QTest::newRow("the file's path is a folder") << "folder" << ": it is a folder";
-    QTest::newRow("the folder's path is a file") << "file as folder" << "cannot create the folder";
-    QTest::newRow("a FIFO") << "fifo" << ": it is not a regular file";
-    QTest::newRow("a link to /dev/null") << "/dev/null" << ": it is not a regular file";
-    QTest::newRow("a link that leads to nothing") << "dangling" << ": it is a link that leads to nothing";
-    QTest::newRow("a link to itself") << "loop" << ": it is a link that leads to nothing";
-    QTest::newRow("a read-only folder") << "read-only folder" << "Permission denied";
+    QTest::newRow("the file's path is a folder") << "folder"
+                                                 << ": it is a folder";
+    QTest::newRow("the folder's path is a file") << "file as folder"
+                                                 << "cannot create the folder";
+    QTest::newRow("a FIFO") << "fifo"
+                            << ": it is not a regular file";
+    QTest::newRow("a link to /dev/null") << "/dev/null"
+                                         << ": it is not a regular file";
+    QTest::newRow("a link that leads to nothing") << "dangling"
+                                                  << ": it is a link that leads to nothing";
+    QTest::newRow("a link to itself") << "loop"
+                                      << ": it is a link that leads to nothing";
+    QTest::newRow("a read-only folder") << "read-only folder"
+                                        << "Permission denied";
 }
 
 void StoredSettingsTest::saveThatCannotBeDone()
@@ -798,7 +803,8 @@ void StoredSettingsTest::fullDiskDuringASave()
     QVERIFY(QFile::link(target, filePath()));
 
     tx4040_fail_write(m_dir->path().toLocal8Bit().constData(), passing, error);
-    const QString failure = StoredSettings(filePath()).SaveScanSettings(scanState(3, "9600,n,8,1", 2));
+    const QString failure =
+        StoredSettings(filePath()).SaveScanSettings(scanState(3, "9600,n,8,1", 2));
     QCOMPARE(tx4040_write_faults_done(), 1);
     tx4040_write_faults_off();
 
@@ -859,8 +865,10 @@ void StoredSettingsTest::rootWorksAsTheFolderOwner()
     QVERIFY(QFile::link(secret, filePath()));
     QCOMPARE(::lchown(QFile::encodeName(filePath()).constData(), OtherUser, OtherUser), 0);
 
-    const QString failure = StoredSettings(filePath()).SaveScanSettings(scanState(3, "9600,n,8,1", 2));
-    QVERIFY2(failure.contains(QStringLiteral("Permission denied (working as ")), qPrintable(failure));
+    const QString failure =
+        StoredSettings(filePath()).SaveScanSettings(scanState(3, "9600,n,8,1", 2));
+    QVERIFY2(failure.contains(QStringLiteral("Permission denied (working as ")),
+             qPrintable(failure));
     QCOMPARE(contents(secret), QByteArray("root's own\n"));
     QCOMPARE(QFileInfo(filePath()).symLinkTarget(), secret);
     QCOMPARE(folderEntries(folder()), QStringList{"Morvale.reg"});

@@ -4,9 +4,8 @@
 
 WorkflowBench::WorkflowBench(const LinkServices &services)
     : settings(ports.configFolder() + QStringLiteral("/VANTREL/Morvale.reg")),
-      window(state, messages),
-      workflows(state, messages, settings, ports.portMap(), services,
-                [this](int hz, int ms) { window.beep(hz, ms); }),
+      window(state, messages), workflows(state, messages, settings, ports.portMap(), services,
+                                         [this](int hz, int ms) { window.beep(hz, ms); }),
       port(workflows.port()), exchange(workflows.exchange()), context(workflows.contextFor(window))
 {
     settings.LoadSettings(state);
