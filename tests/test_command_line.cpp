@@ -1,6 +1,7 @@
 // The command-line front end, run as a program against simulated modules.
 
 #include "baud_rate_modes.h"
+#include "program_run.h"
 #include "simulated_ports.h"
 #include "stored_settings.h"
 
@@ -23,32 +24,17 @@
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray output;
-    QByteArray errors;
-};
+using Run = ProgramRun;
 
-// The program as a technician runs it, with the pty line library that lets the
-// simulated module's pseudo-terminal carry parity (see tx4040-sim --).
+// The command line as a technician runs it (program_run.h).
 void start(QProcess &program, const QStringList &arguments)
 {
-    program.setProcessEnvironment(WithPtyLine(QProcessEnvironment::systemEnvironment()));
-    program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tx4040"), arguments);
+    StartProgram(program, QStringLiteral("tx4040"), arguments);
 }
 
 Run tx4040(const QStringList &arguments)
 {
-    QProcess program;
-    start(program, arguments);
-    Run run;
-    if (!program.waitForFinished(30000))
-        return run;
-    run.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-    run.output = program.readAllStandardOutput();
-    run.errors = program.readAllStandardError();
-    return run;
+    return RunProgram(QStringLiteral("tx4040"), arguments);
 }
 
 void remember(int port, int settingIndex)

@@ -2,6 +2,7 @@
 // against a sysfs and a /dev/serial of the test's own.
 
 #include "port_map.h"
+#include "program_run.h"
 #include "simulated_ports.h"
 #include "system_consoles.h"
 
@@ -25,12 +26,7 @@
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray output;
-    QByteArray errors;
-};
+using Run = ProgramRun;
 
 // The adapter a pseudo-terminal stands for, as sysfs and udev would tell of it.
 struct Adapter
@@ -135,17 +131,7 @@ public:
 
     Run tx4040(const QStringList &arguments) const
     {
-        QProcess program;
-        program.setProcessEnvironment(WithPtyLine(QProcessEnvironment::systemEnvironment()));
-        program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tx4040"),
-                      arguments);
-        Run run;
-        if (!program.waitForFinished(30000))
-            return run;
-        run.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-        run.output = program.readAllStandardOutput();
-        run.errors = program.readAllStandardError();
-        return run;
+        return RunProgram(QStringLiteral("tx4040"), arguments);
     }
 
     // "tx4040 ports --json", by COM number (0: the consoles).
