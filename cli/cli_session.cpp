@@ -1,6 +1,6 @@
 #include "cli_session.h"
 
-#include "command_line.h"
+#include "exit_status.h"
 #include "config_folder.h"
 #include "console_output.h"
 #include "module_scan.h"

@@ -1,6 +1,7 @@
 #include "command_arguments.h"
 
 #include "baud_rate_modes.h"
+#include "language.h"
 
 namespace {
 
@@ -51,26 +52,20 @@ std::optional<FourFlags> FlagsArgument(const QString &text)
     return flags;
 }
 
-std::optional<int> ModeArgument(const QString &text)
+std::optional<OutputMode> ModeArgument(const QString &text)
 {
     const QString mode = text.toLower();
     if (mode == u"hold")
-        return 0;
+        return OutputMode::Hold;
     if (mode == u"normal")
-        return 1;
+        return OutputMode::Normal;
     return std::nullopt;
 }
 
 std::optional<int> LanguageArgument(const QString &text)
 {
-    const QString name = text.toLower();
-    if (name == u"english" || name == u"en")
-        return 0;
-    if (name == u"chinesegb" || name == u"gb")
-        return 1;
-    if (name == u"chinesebig5" || name == u"big5")
-        return 2;
-    return std::nullopt;
+    const std::optional<Language> language = LanguageNamed(text);
+    return language ? std::optional<int>(language->index) : std::nullopt;
 }
 
 std::optional<int> PortArgument(const QString &text)

@@ -15,8 +15,8 @@ std::optional<QString> ModuleIdArgument(const QString &text);
 std::optional<int> SettingArgument(const QString &text);
 // Four "0"/"1" characters, first to fourth (DI1 to DI4, DO1 to DO4).
 std::optional<FourFlags> FlagsArgument(const QString &text);
-// "hold" 0 or "normal" 1, the mode list's indexes.
-std::optional<int> ModeArgument(const QString &text);
+// "hold" or "normal", in any case.
+std::optional<OutputMode> ModeArgument(const QString &text);
 // A language's column in the message table: English, ChineseGB, ChineseBIG5 (as stored),
 // or en, gb, big5; any case.
 std::optional<int> LanguageArgument(const QString &text);

@@ -4,6 +4,7 @@
 #include "command_arguments.h"
 #include "config_folder.h"
 #include "console_output.h"
+#include "exit_status.h"
 #include "every_port_scan.h"
 #include "frame_trace.h"
 #include "module_commands.h"
@@ -166,7 +167,7 @@ int map(const QStringList &arguments)
     if (!parsed.parse(arguments, 2))
         return parsed.usageError();
     const std::optional<int> number = mappedPortArgument(parsed);
-    return number ? MapCommand(*number, parsed.positional(1)) : parsed.usageError();
+    return number ? RunMap(*number, parsed.positional(1)) : parsed.usageError();
 }
 
 int unmap(const QStringList &arguments)
@@ -175,7 +176,7 @@ int unmap(const QStringList &arguments)
     if (!parsed.parse(arguments, 1))
         return parsed.usageError();
     const std::optional<int> number = mappedPortArgument(parsed);
-    return number ? UnmapCommand(*number) : parsed.usageError();
+    return number ? RunUnmap(*number) : parsed.usageError();
 }
 
 int scan(const QStringList &arguments)
@@ -206,8 +207,8 @@ int scan(const QStringList &arguments)
     return withSession(
         parsed,
         [&](CliSession &session) {
-            return parsed.isSet(everyPort) ? ScanEveryPortCommand(session, request)
-                                           : ScanCommand(session, request);
+            return parsed.isSet(everyPort) ? RunEveryPortScan(session, request)
+                                           : RunScan(session, request);
         },
         !parsed.isSet(noStore));
 }
@@ -219,7 +220,7 @@ int info(const QStringList &arguments)
     if (!parsed.parse(arguments, 0))
         return parsed.usageError();
     return withSession(
-        parsed, [&](CliSession &session) { return InfoCommand(session, parsed.isSet(json)); });
+        parsed, [&](CliSession &session) { return RunInfo(session, parsed.isSet(json)); });
 }
 
 int setId(const QStringList &arguments)
@@ -231,7 +232,7 @@ int setId(const QStringList &arguments)
     if (!id)
         return usageError(
             QStringLiteral("not a module ID from 1 to 99: %1").arg(parsed.positional(0)));
-    return withSession(parsed, [&](CliSession &session) { return SetIdCommand(session, *id); });
+    return withSession(parsed, [&](CliSession &session) { return RunSetId(session, *id); });
 }
 
 int setSetting(const QStringList &arguments)
@@ -244,7 +245,7 @@ int setSetting(const QStringList &arguments)
         return usageError(
             QStringLiteral("not a serial line setting: %1").arg(parsed.positional(0)));
     return withSession(parsed,
-                       [&](CliSession &session) { return SetSettingCommand(session, *index); });
+                       [&](CliSession &session) { return RunSetSetting(session, *index); });
 }
 
 int setMode(const QStringList &arguments)
@@ -253,7 +254,7 @@ int setMode(const QStringList &arguments)
     Arguments parsed(QStringLiteral("set-mode"), {polarity}, true);
     if (!parsed.parse(arguments, 1))
         return parsed.usageError();
-    const std::optional<int> mode = ModeArgument(parsed.positional(0));
+    const std::optional<OutputMode> mode = ModeArgument(parsed.positional(0));
     if (!mode)
         return usageError(
             QStringLiteral("the mode is hold or normal, not %1").arg(parsed.positional(0)));
@@ -265,7 +266,7 @@ int setMode(const QStringList &arguments)
                 QStringLiteral("the polarity is four 0 or 1, not %1").arg(parsed.value(polarity)));
     }
     return withSession(parsed,
-                       [&](CliSession &session) { return SetModeCommand(session, *mode, flags); });
+                       [&](CliSession &session) { return RunSetMode(session, *mode, flags); });
 }
 
 int factory(const QStringList &arguments)
@@ -273,7 +274,7 @@ int factory(const QStringList &arguments)
     Arguments parsed(QStringLiteral("factory"), {}, true);
     if (!parsed.parse(arguments, 0))
         return parsed.usageError();
-    return withSession(parsed, FactoryCommand);
+    return withSession(parsed, RunFactory);
 }
 
 int watch(const QStringList &arguments)
@@ -302,7 +303,7 @@ int watch(const QStringList &arguments)
     }
     request.json = parsed.isSet(json);
     request.reconnect = parsed.isSet(reconnect);
-    return withSession(parsed, [&](CliSession &session) { return WatchCommand(session, request); });
+    return withSession(parsed, [&](CliSession &session) { return RunWatch(session, request); });
 }
 
 } // namespace

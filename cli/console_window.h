@@ -25,7 +25,7 @@ public:
     ControlValues controls() const override { return m_values; }
     void setIdPosition(int position) override;
     void selectBaudRate(int index) override { m_values.baudRateIndex = index; }
-    void selectMode(int index) override { m_values.modeIndex = index; }
+    void selectMode(OutputMode mode) override { m_values.mode = mode; }
     void setPolarity(const FourFlags &checked) override { m_values.polarity = checked; }
     void setOutputs(const FourFlags &on) override { m_values.outputs = on; }
 

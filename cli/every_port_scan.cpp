@@ -2,7 +2,7 @@
 
 #include "baud_rate_modes.h"
 #include "cli_session.h"
-#include "command_line.h"
+#include "exit_status.h"
 #include "console_output.h"
 #include "module_commands.h"
 #include "module_facts.h"
@@ -100,7 +100,7 @@ void report(const QList<ModuleFacts> &modules, const CliSession &session, bool s
 
 } // namespace
 
-int ScanEveryPortCommand(CliSession &session, const ScanRequest &request)
+int RunEveryPortScan(CliSession &session, const ScanRequest &request)
 {
     SharedState start = session.state();
     if (request.settingIndex) {

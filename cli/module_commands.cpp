@@ -3,7 +3,7 @@
 #include "baud_rate_modes.h"
 #include "cli_session.h"
 #include "command_arguments.h"
-#include "command_line.h"
+#include "exit_status.h"
 #include "console_output.h"
 #include "module_facts.h"
 #include "module_scan.h"
@@ -132,7 +132,7 @@ QString waitForReturn(CliSession &session, int port, const QString &lostDevice)
 
 } // namespace
 
-int ScanCommand(CliSession &session, const ScanRequest &request)
+int RunScan(CliSession &session, const ScanRequest &request)
 {
     ScanLimits limits;
     if (request.port) {
@@ -154,14 +154,14 @@ int ScanCommand(CliSession &session, const ScanRequest &request)
     return reportScan(session, status, request.json, session.stores(), saveFailure);
 }
 
-int InfoCommand(CliSession &session, bool json)
+int RunInfo(CliSession &session, bool json)
 {
     if (!placeRemembered(session))
         return ExitStatus::NoAnswer;
     return reportScan(session, session.readAtRememberedPlace(), json, false);
 }
 
-int SetIdCommand(CliSession &session, const QString &moduleId)
+int RunSetId(CliSession &session, const QString &moduleId)
 {
     int status = 0;
     if (!moduleReadFirst(session, status))
@@ -170,7 +170,7 @@ int SetIdCommand(CliSession &session, const QString &moduleId)
     return reportSetting(session, session.run(&Workflows::setModuleId));
 }
 
-int SetSettingCommand(CliSession &session, int settingIndex)
+int RunSetSetting(CliSession &session, int settingIndex)
 {
     int status = 0;
     if (!moduleReadFirst(session, status))
@@ -182,19 +182,19 @@ int SetSettingCommand(CliSession &session, int settingIndex)
     return reportSetting(session, status);
 }
 
-int SetModeCommand(CliSession &session, int modeIndex, std::optional<FourFlags> polarity)
+int RunSetMode(CliSession &session, OutputMode mode, std::optional<FourFlags> polarity)
 {
     int status = 0;
     if (!moduleReadFirst(session, status))
         return status;
     // Without --polarity the module keeps the polarity it was just read with.
-    session.window().values().modeIndex = modeIndex;
+    session.window().values().mode = mode;
     if (polarity)
         session.window().values().polarity = *polarity;
     return reportSetting(session, session.run(&Workflows::setModuleMode));
 }
 
-int FactoryCommand(CliSession &session)
+int RunFactory(CliSession &session)
 {
     int status = 0;
     if (!moduleReadFirst(session, status))
@@ -206,7 +206,7 @@ int FactoryCommand(CliSession &session)
     return reportSetting(session, status);
 }
 
-int WatchCommand(CliSession &session, const WatchRequest &request)
+int RunWatch(CliSession &session, const WatchRequest &request)
 {
     int status = 0;
     if (!moduleReadFirst(session, status))

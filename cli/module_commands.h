@@ -16,14 +16,14 @@ struct ScanRequest
     bool json = false;
 };
 
-int ScanCommand(CliSession &session, const ScanRequest &request);
-int InfoCommand(CliSession &session, bool json);
+int RunScan(CliSession &session, const ScanRequest &request);
+int RunInfo(CliSession &session, bool json);
 // The setting commands read the module at the remembered place first, as a scan's first
 // phase does; only a module that answered there is acted on.
-int SetIdCommand(CliSession &session, const QString &moduleId);
-int SetSettingCommand(CliSession &session, int settingIndex);
-int SetModeCommand(CliSession &session, int modeIndex, std::optional<FourFlags> polarity);
-int FactoryCommand(CliSession &session);
+int RunSetId(CliSession &session, const QString &moduleId);
+int RunSetSetting(CliSession &session, int settingIndex);
+int RunSetMode(CliSession &session, OutputMode mode, std::optional<FourFlags> polarity);
+int RunFactory(CliSession &session);
 struct WatchRequest
 {
     FourFlags outputs{};
@@ -35,4 +35,4 @@ struct WatchRequest
 
 // The live loop with these outputs; one line per change of the inputs until a stop from
 // outside, a failed exchange, or that many readings.
-int WatchCommand(CliSession &session, const WatchRequest &request);
+int RunWatch(CliSession &session, const WatchRequest &request);

@@ -7,9 +7,9 @@
 
 namespace {
 
-QString modeName(int modeIndex)
+QString modeName(OutputMode mode)
 {
-    return modeIndex == 0 ? QStringLiteral("hold") : QStringLiteral("normal");
+    return mode == OutputMode::Hold ? QStringLiteral("hold") : QStringLiteral("normal");
 }
 
 } // namespace
@@ -24,7 +24,7 @@ ModuleFacts ModuleFacts::from(const ConsoleWindow &window, const SharedState &st
     facts.id = window.identity(IdentityPanel::ModuleId);
     facts.serialNo = window.identity(IdentityPanel::SerialNo);
     facts.version = window.identity(IdentityPanel::Version);
-    facts.modeIndex = window.controls().modeIndex;
+    facts.mode = window.controls().mode;
     facts.polarity = window.controls().polarity;
     facts.message = window.lastMessage();
     return facts;
@@ -36,7 +36,7 @@ QByteArray ModuleFacts::text() const
                           "version: %7\nmode: %8\npolarity: %9\n")
         .arg(message)
         .arg(port)
-        .arg(device, setting, id, serialNo, version, modeName(modeIndex), FlagsText(polarity))
+        .arg(device, setting, id, serialNo, version, modeName(mode), FlagsText(polarity))
         .toUtf8();
 }
 
@@ -48,7 +48,7 @@ QJsonObject ModuleFacts::json() const
             {QStringLiteral("id"), id},
             {QStringLiteral("serial"), serialNo},
             {QStringLiteral("version"), version},
-            {QStringLiteral("mode"), modeName(modeIndex)},
+            {QStringLiteral("mode"), modeName(mode)},
             {QStringLiteral("polarity"), FlagsText(polarity)},
             {QStringLiteral("message"), message}};
 }

@@ -19,7 +19,7 @@ struct ModuleFacts
     QString id;
     QString serialNo;
     QString version;
-    int modeIndex = 0; // 0 hold, 1 normal
+    OutputMode mode = OutputMode::Hold;
     FourFlags polarity{};
     QString message; // the scan's last message, in the chosen language
 

@@ -1,6 +1,6 @@
 #include "port_mapping_commands.h"
 
-#include "command_line.h"
+#include "exit_status.h"
 #include "config_folder.h"
 #include "console_output.h"
 #include "file_work_as_owner.h"
@@ -129,7 +129,7 @@ bool createPortsFolder(const QString &folder, int except, QString &error)
 
 } // namespace
 
-int MapCommand(int portNumber, const QString &device)
+int RunMap(int portNumber, const QString &device)
 {
     // Under sudo, the user's folder is written as the user.
     const FileWorkAsOwner owner(linkPath(PortsFolder(), portNumber));
@@ -162,7 +162,7 @@ int MapCommand(int portNumber, const QString &device)
     return ExitStatus::Done;
 }
 
-int UnmapCommand(int portNumber)
+int RunUnmap(int portNumber)
 {
     const QString folder = PortsFolder();
     const FileWorkAsOwner owner(linkPath(folder, portNumber));

@@ -137,6 +137,16 @@ bool IsHoldMode(const QByteArray &modeFlag)
     return modeFlag == "H";
 }
 
+OutputMode OutputModeOf(const QByteArray &modeFlag)
+{
+    return IsHoldMode(modeFlag) ? OutputMode::Hold : OutputMode::Normal;
+}
+
+QByteArray SetModeCommand(OutputMode mode)
+{
+    return mode == OutputMode::Hold ? Command::SetModeHold : Command::SetModeNormal;
+}
+
 FourFlags FlagsFromField(const QByteArray &field)
 {
     FourFlags flags{};

@@ -20,6 +20,13 @@ inline const QByteArray FactoryBaudRate = QByteArrayLiteral("B00E5");
 // Four flags, one per input or output, first to fourth.
 using FourFlags = std::array<bool, 4>;
 
+// The module's output modes, in the order of the mode list: "Hold(default)", "Normal".
+enum class OutputMode
+{
+    Hold,
+    Normal
+};
+
 // Reply lengths, line feed and carriage return included, that the callers insist on.
 inline constexpr int IdentityReplyLength = 16;
 inline constexpr int OutputsReplyLength = 12;
@@ -53,5 +60,8 @@ char CommandLetter(const QByteArray &command);
 
 // "H" at the mode position means Hold; anything else, or nothing, Normal.
 bool IsHoldMode(const QByteArray &modeFlag);
+OutputMode OutputModeOf(const QByteArray &modeFlag);
+// "B00GH" or "B00GS".
+QByteArray SetModeCommand(OutputMode mode);
 // Flag n (0-based) of a four-character field is set only when it is exactly "1".
 FourFlags FlagsFromField(const QByteArray &field);

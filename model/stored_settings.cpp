@@ -3,6 +3,7 @@
 #include "baud_rate_modes.h"
 #include "config_folder.h"
 #include "file_work_as_owner.h"
+#include "language.h"
 
 #include <QDir>
 #include <QLoggingCategory>
@@ -110,10 +111,7 @@ void StoredSettings::LoadSettings(SharedState &state) const
     key.close();
     repairSetting(state);
     // Unless the flag was read it is still "English", which gives index 0 as well.
-    if (state.LanguageFlag == QLatin1String("ChineseGB"))
-        state.LanguageIndex = 1;
-    else if (state.LanguageFlag == QLatin1String("ChineseBIG5"))
-        state.LanguageIndex = 2;
+    state.LanguageIndex = LanguageOfStoredName(state.LanguageFlag).index;
 }
 
 template <typename Write> QString StoredSettings::save(Write write) const

@@ -12,9 +12,7 @@ void SetModuleMode(WorkflowContext &c)
         return;
     const bool done = ExchangeAfterIdentity(c, [&](const QByteArray &) {
         const ControlValues controls = c.window.controls();
-        return QByteArrayList{controls.modeIndex == 0 ? Command::SetModeHold
-                                                      : Command::SetModeNormal,
-                              SetPolarityCommand(controls.polarity)};
+        return QByteArrayList{SetModeCommand(controls.mode), SetPolarityCommand(controls.polarity)};
     });
     frame.endWith(done, MessageRow::SetModuleModeOk, MessageRow::SetModuleModeError);
 }
@@ -28,7 +26,7 @@ void SetFactoryDefault(WorkflowContext &c)
     // The controls stay at the factory values whatever the module says.
     c.window.setIdPosition(1);
     c.window.selectBaudRate(DefaultBaudRateIndex);
-    c.window.selectMode(0);
+    c.window.selectMode(OutputMode::Hold);
     c.window.setPolarity({});
     c.window.showMessage(c.text(MessageRow::SetFactoryDefault));
     // Still at the setting in use: the program goes on talking at it afterwards.

@@ -158,7 +158,7 @@ bool readInformation(WorkflowContext &c)
                                   QString::fromLatin1(ReplyVersion(c.exchange.LastReply())));
         if (c.state.StopRequested || !c.exchange.SendCommand(Command::ReadMode))
             return false;
-        c.window.selectMode(IsHoldMode(ReplyModeFlag(c.exchange.LastReply())) ? 0 : 1);
+        c.window.selectMode(OutputModeOf(ReplyModeFlag(c.exchange.LastReply())));
         c.sleepMs(100);
         if (c.state.StopRequested || !c.exchange.SendCommand(Command::ReadPolarity))
             return false;

@@ -1,11 +1,8 @@
 #pragma once
 
+#include "command_set.h"
+
 #include <QString>
-
-#include <array>
-
-// Four flags, one per input or output, first to fourth: the command set's own type.
-using FourFlags = std::array<bool, 4>;
 
 // The communication lamp's colours, and the input lamps'.
 enum class LampColour
@@ -71,7 +68,7 @@ struct ControlValues
     QString moduleId;            // the ID panel's characters
     int baudRateIndex = -1;      // in BaudRateModes(); -1 for no selection
     bool baudRateLocked = false; // the lock box beside the list
-    int modeIndex = 0;           // 0 Hold, 1 Normal
+    OutputMode mode = OutputMode::Hold;
     FourFlags polarity{};        // the boxes DI1 to DI4
     FourFlags outputs{};         // the boxes DO1 to DO4
 };
@@ -102,7 +99,7 @@ public:
     virtual void setIdPosition(int position) = 0;
     // An index outside the list leaves the selection as it is.
     virtual void selectBaudRate(int index) = 0;
-    virtual void selectMode(int index) = 0;
+    virtual void selectMode(OutputMode mode) = 0;
     virtual void setPolarity(const FourFlags &checked) = 0;
     virtual void setOutputs(const FourFlags &on) = 0;
 };

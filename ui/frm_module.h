@@ -1,5 +1,6 @@
 #pragma once
 
+#include "language.h"
 #include "message_table.h"
 #include "module_window.h"
 #include "shared_state.h"
@@ -54,7 +55,7 @@ public:
     ControlValues controls() const override;
     void setIdPosition(int position) override;
     void selectBaudRate(int index) override;
-    void selectMode(int index) override;
+    void selectMode(OutputMode mode) override;
     void setPolarity(const FourFlags &checked) override;
     void setOutputs(const FourFlags &on) override;
 
@@ -108,7 +109,7 @@ private:
     // Runs a click handler; an exception that escapes it is shown in the standard
     // exception box and the window carries on.
     void handle(void (TfrmModule::*handler)());
-    void switchLanguage(int languageIndex, const QString &languageFlag);
+    void switchLanguage(const Language &language);
     // Accessible names and the lamps' states in words, in the current language.
     void nameControls();
     void describeLamps();

@@ -25,9 +25,9 @@ void TfrmModule::nameControls()
     btnAll->setAccessibleName(say(AccessibleText::AllOutputs));
     btnAll->setAccessibleDescription(say(AccessibleText::AllOutputsDescription));
     // Each language is named in its own writing, as the pictures show it.
-    btnGB->setAccessibleName(AccessibleTextOf(AccessibleText::SimplifiedChinese, 1));
+    btnGB->setAccessibleName(Languages().at(1).ownName);
     btnGB->setAccessibleDescription(say(AccessibleText::SimplifiedChinese));
-    btnBIG5->setAccessibleName(AccessibleTextOf(AccessibleText::TraditionalChinese, 2));
+    btnBIG5->setAccessibleName(Languages().at(2).ownName);
     btnBIG5->setAccessibleDescription(say(AccessibleText::TraditionalChinese));
     tsDefault->setAccessibleName(text(MessageRow::Default));
     describeLamps();

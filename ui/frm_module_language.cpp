@@ -29,10 +29,10 @@ void TfrmModule::FormShow()
     nameControls();
 }
 
-void TfrmModule::switchLanguage(int languageIndex, const QString &languageFlag)
+void TfrmModule::switchLanguage(const Language &language)
 {
-    m_state.LanguageIndex = languageIndex;
-    m_state.LanguageFlag = languageFlag;
+    m_state.LanguageIndex = language.index;
+    m_state.LanguageFlag = language.storedName;
     // The language changes all the same; the message panel's tooltip says why it will
     // not be the next run's.
     if (const QString failure = m_settings.SaveLanguageFlag(m_state); !failure.isEmpty())
@@ -42,15 +42,15 @@ void TfrmModule::switchLanguage(int languageIndex, const QString &languageFlag)
 
 void TfrmModule::btnEngClick()
 {
-    switchLanguage(0, QStringLiteral("English"));
+    switchLanguage(Languages().at(0));
 }
 
 void TfrmModule::btnGBClick()
 {
-    switchLanguage(1, QStringLiteral("ChineseGB"));
+    switchLanguage(Languages().at(1));
 }
 
 void TfrmModule::btnBIG5Click()
 {
-    switchLanguage(2, QStringLiteral("ChineseBIG5"));
+    switchLanguage(Languages().at(2));
 }

@@ -52,7 +52,7 @@ ControlValues TfrmModule::controls() const
     values.moduleId = pnID->text();
     values.baudRateIndex = cmbBaudRate->currentIndex();
     values.baudRateLocked = chkLock->isChecked();
-    values.modeIndex = cmbMode->currentIndex();
+    values.mode = cmbMode->currentIndex() == 0 ? OutputMode::Hold : OutputMode::Normal;
     for (int i = 0; i < 4; ++i) {
         values.polarity[i] = chkDI[i]->isChecked();
         values.outputs[i] = chkDO[i]->isChecked();
@@ -72,9 +72,9 @@ void TfrmModule::selectBaudRate(int index)
         cmbBaudRate->setCurrentIndex(index);
 }
 
-void TfrmModule::selectMode(int index)
+void TfrmModule::selectMode(OutputMode mode)
 {
-    cmbMode->setCurrentIndex(index);
+    cmbMode->setCurrentIndex(mode == OutputMode::Hold ? 0 : 1);
 }
 
 void TfrmModule::setPolarity(const FourFlags &checked)

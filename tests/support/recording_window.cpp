@@ -68,7 +68,8 @@ void RecordingWindow::showIdentity(IdentityPanel panel, const QString &text)
 
 ControlValues RecordingWindow::controls() const
 {
-    return {idPanel, baudIndex, locked, mode, polarityBoxes, outputBoxes};
+    return {idPanel, baudIndex, locked, mode == 0 ? OutputMode::Hold : OutputMode::Normal,
+            polarityBoxes, outputBoxes};
 }
 
 void RecordingWindow::showMessage(const QString &text)
@@ -94,9 +95,9 @@ void RecordingWindow::selectBaudRate(int index)
     events << QStringLiteral("baud %1").arg(index);
 }
 
-void RecordingWindow::selectMode(int index)
+void RecordingWindow::selectMode(OutputMode chosen)
 {
-    mode = index;
+    mode = chosen == OutputMode::Hold ? 0 : 1;
 }
 
 void RecordingWindow::setPolarity(const FourFlags &checked)

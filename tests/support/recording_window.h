@@ -25,7 +25,7 @@ public:
     ControlValues controls() const override;
     void setIdPosition(int position) override;
     void selectBaudRate(int index) override;
-    void selectMode(int index) override;
+    void selectMode(OutputMode mode) override;
     void setPolarity(const FourFlags &checked) override;
     void setOutputs(const FourFlags &on) override;
 
