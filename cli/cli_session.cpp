@@ -1,10 +1,9 @@
 #include "cli_session.h"
 
-#include "exit_status.h"
 #include "config_folder.h"
 #include "console_output.h"
+#include "exit_status.h"
 #include "module_scan.h"
-#include "work.h"
 
 #include <QCoreApplication>
 
@@ -23,8 +22,7 @@ StoredSettings settingsFor(const SessionOptions &options)
 CliSession::CliSession(const SessionOptions &options)
     : m_settings(settingsFor(options)), m_ports(PortsFolder()), m_services(options.services),
       m_window(options.showProgress),
-      m_workflows(m_state, m_messages, m_settings, m_ports, m_services,
-                  [this](int frequencyHz, int) { m_toneHz = frequencyHz; }),
+      m_workflows(m_state, m_messages, m_settings, m_ports, m_services, [](int, int) {}),
       m_stores(options.store)
 {
     m_settings.LoadSettings(m_state);
@@ -34,71 +32,51 @@ CliSession::CliSession(const SessionOptions &options)
     QObject::connect(&m_signals, &TerminationSignals::terminationRequested, [this] {
         m_stopped = true;
         if (m_state.ProcessRunning)
-            m_state.ProcessRunning = false;
+            m_workflows.stopLiveLoop();
         else
             m_state.StopRequested = true;
     });
 }
 
-template <typename Work> int CliSession::outcomeOf(Work work)
+WorkResult CliSession::scan(const ScanLimits &limits)
 {
-    m_toneHz = 0;
-    m_window.forgetMessages();
-    const int opens = m_workflows.port().SuccessfulOpens();
-    work();
-    m_portOpened = m_workflows.port().SuccessfulOpens() > opens;
-    return outcomeStatus();
+    return m_workflows.scanModule(m_window, m_choices, limits);
 }
 
-int CliSession::scan(const ScanLimits &limits)
-{
-    return outcomeOf([&] { m_workflows.scanModule(m_window, limits); });
-}
-
-int CliSession::readAtRememberedPlace()
+WorkResult CliSession::readAtRememberedPlace()
 {
     ScanLimits limits;
     limits.search = false;
     return scan(limits);
 }
 
-int CliSession::run(void (Workflows::*workflow)(ModuleWindow &))
+WorkResult CliSession::run(WorkResult (Workflows::*workflow)(ModuleWindow &,
+                                                             const OperatorChoices &))
 {
-    return outcomeOf([&] { (m_workflows.*workflow)(m_window); });
+    return (m_workflows.*workflow)(m_window, m_choices);
 }
 
-int CliSession::outcomeStatus() const
+int CliSession::statusOf(const WorkResult &result)
 {
-    if (m_toneHz == ToneHzOf(Outcome::Success))
+    if (result.outcome == Outcome::Success)
         return ExitStatus::Done;
-    // A reason is the port's fault only when no port opened at all; a port that opened
-    // and then went away, or whose driver did not take the setting, is a module that
-    // did not answer.
-    if (m_window.explanation().isEmpty() || m_portOpened)
-        return ExitStatus::NoAnswer;
-    return ExitStatus::PortNotOpened;
+    // A port's fault only where no port opened at all; a port that opened and then went
+    // away, or whose driver did not take the setting, is a module that did not answer.
+    if (!result.portOpened && result.has(Reason::Kind::PortNotOpened))
+        return ExitStatus::PortNotOpened;
+    return ExitStatus::NoAnswer;
 }
 
-QString CliSession::outcomeMessage() const
+void CliSession::printOutcome(const WorkResult &result)
 {
-    // Without its tone the work did not end: its last message is only progress.
-    return m_toneHz == 0 ? QString() : m_window.lastMessage();
+    if (!result.message.isEmpty())
+        WriteTo(stdout, result.message.toUtf8() + '\n');
 }
 
-void CliSession::printOutcome() const
-{
-    const QString message = outcomeMessage();
-    if (!message.isEmpty())
-        WriteTo(stdout, message.toUtf8() + '\n');
-}
-
-void CliSession::tellReasons() const
+void CliSession::tellReasons(const WorkResult &result) const
 {
     if (m_stopped)
         std::fputs("tx4040: stopped\n", stderr);
-    const QString reasons = m_window.explanation();
-    if (reasons.isEmpty())
-        return;
-    const QByteArray text = "tx4040: " + reasons.toUtf8().replace("\n", "\ntx4040: ") + '\n';
-    std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+    for (const Reason &reason : result.reasons)
+        WriteTo(stderr, "tx4040: " + reason.text.toUtf8() + '\n');
 }

@@ -26,9 +26,10 @@ struct SessionOptions
 };
 
 // One run of a subcommand that talks to the module: the program's state, texts and
-// stored settings, the link, the console window, and a stop from outside (Ctrl+C,
-// SIGTERM) taken the way the window takes its own: the live loop ends as after a
-// second press, a scan at its next exchange.
+// stored settings, the link, the console window and the values the subcommand chose,
+// and a stop from outside (Ctrl+C, SIGTERM, a reader that went away) taken the way the
+// window takes its own: the live loop ends as after a second press, a scan at its next
+// exchange.
 class CliSession
 {
 public:
@@ -36,20 +37,21 @@ public:
     CliSession(const CliSession &) = delete;
     CliSession &operator=(const CliSession &) = delete;
 
-    // Each runs one workflow on the console window and returns its exit status.
-    int scan(const ScanLimits &limits);
+    // Each runs one workflow and returns what happened.
+    WorkResult scan(const ScanLimits &limits);
     // The scan's first phase and its information, at the remembered place only.
-    int readAtRememberedPlace();
-    int run(void (Workflows::*workflow)(ModuleWindow &));
+    WorkResult readAtRememberedPlace();
+    WorkResult run(WorkResult (Workflows::*workflow)(ModuleWindow &, const OperatorChoices &));
+    void stopLiveLoop() { m_workflows.stopLiveLoop(); }
 
-    // The last workflow's closing message, in the session's language; none when a stop
-    // from outside cut it short.
-    QString outcomeMessage() const;
-    // That message as a line on standard output, if there is one.
-    void printOutcome() const;
-    // Why the last workflow failed, where the window would say it in a tooltip: on
-    // standard error.
-    void tellReasons() const;
+    // The exit status of a workflow's result: done, the module did not answer (or went
+    // away, or said no), or no port could be opened at all.
+    static int statusOf(const WorkResult &result);
+    // The result's message as a line on standard output, if it has one.
+    static void printOutcome(const WorkResult &result);
+    // Why it failed, one reason a line on standard error, and that a stop from outside
+    // cut it short.
+    void tellReasons(const WorkResult &result) const;
 
     SharedState &state() { return m_state; }
     const SharedState &state() const { return m_state; }
@@ -58,30 +60,24 @@ public:
     const PortMap &ports() const { return m_ports; }
     const LinkServices &services() const { return m_services; }
     ConsoleWindow &window() { return m_window; }
+    // What the next workflow reads as the operator's choices.
+    ControlValues &choices() { return m_choices.values; }
     // The link's port, for what it knows of the last opening.
     const PortAccess &port() { return m_workflows.port(); }
-    const ConsoleWindow &window() const { return m_window; }
     // False when nothing is to be written to the stored settings.
     bool stores() const { return m_stores; }
     bool stopped() const { return m_stopped; }
-    // True when the last workflow opened a port.
-    bool portOpened() const { return m_portOpened; }
 
 private:
-    // Runs one piece of work and keeps whether it opened a port.
-    template <typename Work> int outcomeOf(Work work);
-    int outcomeStatus() const;
-
     SharedState m_state;
     const MessageTable m_messages;
     StoredSettings m_settings;
     const PortMap m_ports;
     LinkServices m_services;
     ConsoleWindow m_window;
-    int m_toneHz = 0;
+    ChosenValues m_choices;
     Workflows m_workflows;
     TerminationSignals m_signals;
     bool m_stores;
     bool m_stopped = false;
-    bool m_portOpened = false;
 };

@@ -219,8 +219,8 @@ int info(const QStringList &arguments)
     Arguments parsed(QStringLiteral("info"), {json}, true);
     if (!parsed.parse(arguments, 0))
         return parsed.usageError();
-    return withSession(
-        parsed, [&](CliSession &session) { return RunInfo(session, parsed.isSet(json)); });
+    return withSession(parsed,
+                       [&](CliSession &session) { return RunInfo(session, parsed.isSet(json)); });
 }
 
 int setId(const QStringList &arguments)
@@ -244,8 +244,7 @@ int setSetting(const QStringList &arguments)
     if (!index)
         return usageError(
             QStringLiteral("not a serial line setting: %1").arg(parsed.positional(0)));
-    return withSession(parsed,
-                       [&](CliSession &session) { return RunSetSetting(session, *index); });
+    return withSession(parsed, [&](CliSession &session) { return RunSetSetting(session, *index); });
 }
 
 int setMode(const QStringList &arguments)

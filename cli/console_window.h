@@ -1,14 +1,13 @@
 #pragma once
 
 #include "module_window.h"
-
-#include <QStringList>
+#include "operator_choices.h"
 
 #include <functional>
 
-// The command line's window: it keeps what a workflow shows instead of painting it,
-// holds the control values a command sets, and, on a terminal, shows a search's
-// progress on standard error.
+// The command line's window: it shows nothing of what a workflow paints, but, on a
+// terminal, a search's progress on standard error (the port and the setting being
+// tried), and hands the live loop's readings and the message pump to the subcommand.
 class ConsoleWindow : public ModuleWindow
 {
 public:
@@ -18,29 +17,15 @@ public:
     void setActivity(Activity activity) override;
     void processMessages() override;
     void showMessage(const QString &message) override;
-    void explain(const QString &reason) override { m_explanation = reason; }
+    void explain(const QString &) override {}
     void setLamp(LampColour) override {}
-    void showIdentity(IdentityPanel panel, const QString &text) override;
+    void showIdentity(IdentityPanel, const QString &) override {}
     void showInputs(const FourFlags &on) override;
-    ControlValues controls() const override { return m_values; }
-    void setIdPosition(int position) override;
-    void selectBaudRate(int index) override { m_values.baudRateIndex = index; }
-    void selectMode(OutputMode mode) override { m_values.mode = mode; }
-    void setPolarity(const FourFlags &checked) override { m_values.polarity = checked; }
-    void setOutputs(const FourFlags &on) override { m_values.outputs = on; }
-
-    // What the controls hold, for a command to set before its workflow runs.
-    ControlValues &values() { return m_values; }
-    // The messages shown since the last forgetMessages(), oldest first.
-    const QStringList &messages() const { return m_messages; }
-    void forgetMessages() { m_messages.clear(); }
-    QString lastMessage() const { return m_messages.value(m_messages.size() - 1); }
-    const QString &explanation() const { return m_explanation; }
-    // The explanation's reasons, one a line.
-    QStringList reasons() const { return m_explanation.split(u'\n', Qt::SkipEmptyParts); }
-    // The value part of a panel's "label : value".
-    QString identity(IdentityPanel panel) const;
-    Activity activity() const { return m_activity; }
+    void setIdPosition(int) override {}
+    void selectBaudRate(int index) override { m_settingIndex = index; }
+    void selectMode(OutputMode) override {}
+    void setPolarity(const FourFlags &) override {}
+    void setOutputs(const FourFlags &) override {}
 
     // Runs with each pass of processMessages(): the front end's own events.
     std::function<void()> onMessages;
@@ -53,8 +38,14 @@ private:
     bool m_showProgress;
     bool m_progressShown = false;
     Activity m_activity = Activity::Idle;
-    ControlValues m_values;
-    QStringList m_messages;
-    QString m_explanation;
-    QString m_panels[3];
+    int m_settingIndex = -1;
+};
+
+// What a subcommand chose for the work: fixed values, where the window has controls.
+class ChosenValues : public OperatorChoices
+{
+public:
+    ControlValues controls() const override { return values; }
+
+    ControlValues values;
 };

@@ -7,7 +7,6 @@
 #include "module_commands.h"
 #include "module_facts.h"
 #include "module_scan.h"
-#include "work.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -23,9 +22,7 @@ namespace {
 struct PortSearch
 {
     int port = 0;
-    std::optional<ModuleFacts> found;
-    QStringList reasons;
-    bool opened = false;
+    WorkResult result;
 };
 
 QList<int> portsToSearch(const PortMap &ports)
@@ -38,35 +35,29 @@ QList<int> portsToSearch(const PortMap &ports)
     return numbers;
 }
 
-void search(PortSearch &result, CliSession &session, SharedState state, bool locked,
+void search(PortSearch &search, CliSession &session, SharedState state, bool locked,
             const std::atomic<bool> &stop)
 {
     ConsoleWindow window(false);
-    window.values().baudRateLocked = locked;
+    ChosenValues choices;
+    choices.values.baudRateLocked = locked;
     LinkServices services = session.services();
     // No events on this thread: the main thread takes the signals and passes a stop on.
     services.pumpMessages = [&] {
         if (stop)
             state.StopRequested = true;
     };
-    bool answered = false;
     // Found places are stored by the main thread, once all have ended.
     const StoredSettings notStoring = session.settings().readOnly();
-    Workflows workflows(
-        state, session.messages(), notStoring, session.ports(), services,
-        [&](int frequencyHz, int) { answered = frequencyHz == ToneHzOf(Outcome::Success); });
+    Workflows workflows(state, session.messages(), notStoring, session.ports(), services,
+                        [](int, int) {});
     ScanLimits limits;
-    limits.firstPort = limits.lastPort = result.port;
+    limits.firstPort = limits.lastPort = search.port;
     limits.rememberedPlaceAnywhere = false;
-    workflows.scanModule(window, limits);
-    result.opened = workflows.port().SuccessfulOpens() > 0;
-    if (answered && !state.StopRequested)
-        result.found = ModuleFacts::from(window, state, session.ports());
-    else if (!result.opened)
-        result.reasons = window.reasons();
+    search.result = workflows.scanModule(window, choices, limits);
 }
 
-void report(const QList<ModuleFacts> &modules, const CliSession &session, bool stored,
+void report(const QList<WorkResult> &modules, const CliSession &session, bool stored,
             const QStringList &reasons, bool json)
 {
     // A search cut short by a stop from outside found nothing to say "Module Not Find" of.
@@ -76,8 +67,8 @@ void report(const QList<ModuleFacts> &modules, const CliSession &session, bool s
             : session.messages().text(MessageRow::ModuleNotFind, session.state().LanguageIndex);
     if (json) {
         QJsonArray list;
-        for (const ModuleFacts &facts : modules)
-            list.append(facts.json());
+        for (const WorkResult &module : modules)
+            list.append(FactsJson(module.facts, module.message));
         const QJsonObject object{
             {QStringLiteral("found"), !modules.isEmpty()},
             {QStringLiteral("message"), modules.isEmpty() ? notFound : QString()},
@@ -90,8 +81,8 @@ void report(const QList<ModuleFacts> &modules, const CliSession &session, bool s
             WriteTo(stdout, notFound.toUtf8() + '\n');
     } else {
         QByteArray text;
-        for (const ModuleFacts &facts : modules)
-            text += (text.isEmpty() ? "" : "\n") + facts.text();
+        for (const WorkResult &module : modules)
+            text += (text.isEmpty() ? "" : "\n") + FactsText(module.facts, module.message);
         WriteTo(stdout, text);
     }
     for (const QString &reason : reasons)
@@ -109,15 +100,15 @@ int RunEveryPortScan(CliSession &session, const ScanRequest &request)
     }
     QList<PortSearch> searches;
     for (const int port : portsToSearch(session.ports()))
-        searches.append(PortSearch{port, {}, {}, false});
+        searches.append(PortSearch{port, {}});
 
     std::atomic<bool> stop = false;
     std::atomic<int> running = int(searches.size());
     // QThreads, since the serial port needs a thread that Qt started.
     std::vector<std::unique_ptr<QThread>> threads;
-    for (PortSearch &result : searches) {
+    for (PortSearch &portSearch : searches) {
         threads.emplace_back(QThread::create([&, locked = request.settingIndex.has_value()] {
-            search(result, session, start, locked, stop);
+            search(portSearch, session, start, locked, stop);
             --running;
         }));
         threads.back()->start();
@@ -131,22 +122,24 @@ int RunEveryPortScan(CliSession &session, const ScanRequest &request)
     for (const std::unique_ptr<QThread> &thread : threads)
         thread->wait();
 
-    QList<ModuleFacts> modules;
+    QList<WorkResult> modules;
     QStringList reasons;
     bool anyOpened = false;
-    for (const PortSearch &result : searches) {
-        if (result.found)
-            modules.append(*result.found);
-        reasons += result.reasons;
-        anyOpened = anyOpened || result.opened;
+    for (const PortSearch &portSearch : searches) {
+        const WorkResult &result = portSearch.result;
+        if (result.outcome == Outcome::Success)
+            modules.append(result);
+        else if (!result.portOpened)
+            reasons << result.explanation().split(u'\n', Qt::SkipEmptyParts);
+        anyOpened = anyOpened || result.portOpened;
     }
     // Where one module answered it is the one to remember; among several, none is.
     bool stored = modules.size() == 1 && session.stores() && !session.stopped();
     if (stored) {
         SharedState &state = session.state();
-        state.ScanCommNo = modules.first().port;
-        state.ScanBaudRate = modules.first().setting;
-        state.ScanBaudRateNo = int(BaudRateModes().indexOf(modules.first().setting));
+        state.ScanCommNo = modules.first().facts.port;
+        state.ScanBaudRate = modules.first().facts.setting;
+        state.ScanBaudRateNo = int(BaudRateModes().indexOf(modules.first().facts.setting));
         const QString failure = session.settings().SaveScanSettings(state);
         stored = failure.isEmpty();
         if (!stored)

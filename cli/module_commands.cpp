@@ -3,8 +3,8 @@
 #include "baud_rate_modes.h"
 #include "cli_session.h"
 #include "command_arguments.h"
-#include "exit_status.h"
 #include "console_output.h"
+#include "exit_status.h"
 #include "module_facts.h"
 #include "module_scan.h"
 
@@ -24,35 +24,48 @@ bool saved(const QString &failure)
     return false;
 }
 
+// Why the place found could not be stored, where it could not.
+QString saveFailureOf(const WorkResult &result)
+{
+    for (const Reason &reason : result.reasons) {
+        if (reason.kind == Reason::Kind::SaveFailed)
+            return reason.text;
+    }
+    return {};
+}
+
 // What a scan or info run prints: the module it read, or the message it ended with.
 // saveFailure: why the place found could not be stored.
-int reportScan(CliSession &session, int status, bool json, bool stored,
-               const QString &saveFailure = {})
+int reportScan(const CliSession &session, const WorkResult &result, bool json, bool stored,
+               const QString &saveFailure)
 {
+    const int status = CliSession::statusOf(result);
     const bool found = status == ExitStatus::Done;
-    const ModuleFacts facts = ModuleFacts::from(session.window(), session.state(), session.ports());
     if (json) {
-        QStringList reasons = found ? QStringList() : session.window().reasons();
-        if (!saveFailure.isEmpty())
+        QStringList reasons;
+        for (const Reason &reason : result.reasons)
+            reasons << reason.text;
+        if (!saveFailure.isEmpty() && !reasons.contains(saveFailure))
             reasons << saveFailure;
-        QJsonObject report{
+        const QJsonObject report{
             {QStringLiteral("found"), found},
-            {QStringLiteral("message"), session.outcomeMessage()},
-            {QStringLiteral("modules"), found ? QJsonArray{facts.json()} : QJsonArray{}},
+            {QStringLiteral("message"), result.message},
+            {QStringLiteral("modules"),
+             found ? QJsonArray{FactsJson(result.facts, result.message)} : QJsonArray{}},
             {QStringLiteral("stored"), found && stored && saveFailure.isEmpty()},
             {QStringLiteral("reasons"), QJsonArray::fromStringList(reasons)}};
         WriteTo(stdout, QJsonDocument(report).toJson(QJsonDocument::Indented));
     } else if (found) {
-        WriteTo(stdout, facts.text());
+        WriteTo(stdout, FactsText(result.facts, result.message));
     } else {
-        session.printOutcome();
+        CliSession::printOutcome(result);
     }
     if (found) {
         saved(saveFailure);
         return status;
     }
-    session.tellReasons();
-    if (session.window().explanation().isEmpty() && !session.portOpened() && !session.stopped())
+    session.tellReasons(result);
+    if (result.reasons.isEmpty() && !result.portOpened && !session.stopped())
         WriteTo(stderr, NoPortOpenedHint);
     return status;
 }
@@ -65,25 +78,28 @@ bool placeRemembered(const CliSession &session)
     return false;
 }
 
-// The remembered place read first; false (with what was said) when nothing answered.
-bool moduleReadFirst(CliSession &session, int &status)
+// The remembered place read first: what it read, or nothing (having said why) when
+// nothing answered; then status holds the exit status.
+std::optional<ModuleFacts> moduleReadFirst(CliSession &session, int &status)
 {
     status = ExitStatus::NoAnswer;
     if (!placeRemembered(session))
-        return false;
-    status = session.readAtRememberedPlace();
+        return std::nullopt;
+    const WorkResult read = session.readAtRememberedPlace();
+    status = CliSession::statusOf(read);
     if (status == ExitStatus::Done)
-        return true;
-    session.printOutcome();
-    session.tellReasons();
-    return false;
+        return read.facts;
+    CliSession::printOutcome(read);
+    session.tellReasons(read);
+    return std::nullopt;
 }
 
-int reportSetting(CliSession &session, int status)
+int reportSetting(const CliSession &session, const WorkResult &result)
 {
-    session.printOutcome();
+    CliSession::printOutcome(result);
+    const int status = CliSession::statusOf(result);
     if (status != ExitStatus::Done)
-        session.tellReasons();
+        session.tellReasons(result);
     return status;
 }
 
@@ -140,25 +156,24 @@ int RunScan(CliSession &session, const ScanRequest &request)
         limits.rememberedPlaceAnywhere = false;
     }
     // The lock box: one setting on every port, the one the list shows.
-    session.window().values().baudRateLocked = request.settingIndex.has_value();
+    session.choices().baudRateLocked = request.settingIndex.has_value();
     if (request.settingIndex) {
         session.state().ScanBaudRateNo = *request.settingIndex;
         session.state().ScanBaudRate = BaudRateModes().at(*request.settingIndex);
     }
-    const int status = session.scan(limits);
-    // A found scan explains nothing but a place it could not store.
-    QString saveFailure = status == ExitStatus::Done ? session.window().explanation() : QString();
+    const WorkResult result = session.scan(limits);
+    QString saveFailure = saveFailureOf(result);
     // A find at the remembered port with a setting other than the stored one.
-    if (status == ExitStatus::Done && request.settingIndex && saveFailure.isEmpty())
+    if (result.outcome == Outcome::Success && request.settingIndex && saveFailure.isEmpty())
         saveFailure = session.settings().SaveScanSettings(session.state());
-    return reportScan(session, status, request.json, session.stores(), saveFailure);
+    return reportScan(session, result, request.json, session.stores(), saveFailure);
 }
 
 int RunInfo(CliSession &session, bool json)
 {
     if (!placeRemembered(session))
         return ExitStatus::NoAnswer;
-    return reportScan(session, session.readAtRememberedPlace(), json, false);
+    return reportScan(session, session.readAtRememberedPlace(), json, false, {});
 }
 
 int RunSetId(CliSession &session, const QString &moduleId)
@@ -166,7 +181,7 @@ int RunSetId(CliSession &session, const QString &moduleId)
     int status = 0;
     if (!moduleReadFirst(session, status))
         return status;
-    session.window().values().moduleId = moduleId;
+    session.choices().moduleId = moduleId;
     return reportSetting(session, session.run(&Workflows::setModuleId));
 }
 
@@ -175,22 +190,22 @@ int RunSetSetting(CliSession &session, int settingIndex)
     int status = 0;
     if (!moduleReadFirst(session, status))
         return status;
-    session.window().values().baudRateIndex = settingIndex;
-    status = session.run(&Workflows::setModuleBaudRate);
-    if (status == ExitStatus::Done)
+    session.choices().baudRateIndex = settingIndex;
+    const WorkResult result = session.run(&Workflows::setModuleBaudRate);
+    if (result.outcome == Outcome::Success)
         rememberSetting(session, settingIndex);
-    return reportSetting(session, status);
+    return reportSetting(session, result);
 }
 
 int RunSetMode(CliSession &session, OutputMode mode, std::optional<FourFlags> polarity)
 {
     int status = 0;
-    if (!moduleReadFirst(session, status))
+    const std::optional<ModuleFacts> read = moduleReadFirst(session, status);
+    if (!read)
         return status;
     // Without --polarity the module keeps the polarity it was just read with.
-    session.window().values().mode = mode;
-    if (polarity)
-        session.window().values().polarity = *polarity;
+    session.choices().mode = mode;
+    session.choices().polarity = polarity.value_or(read->polarity.value_or(FourFlags{}));
     return reportSetting(session, session.run(&Workflows::setModuleMode));
 }
 
@@ -199,11 +214,11 @@ int RunFactory(CliSession &session)
     int status = 0;
     if (!moduleReadFirst(session, status))
         return status;
-    status = session.run(&Workflows::setFactoryDefault);
+    const WorkResult result = session.run(&Workflows::setFactoryDefault);
     // The module now listens at the factory setting.
-    if (status == ExitStatus::Done)
+    if (result.outcome == Outcome::Success)
         rememberSetting(session, DefaultBaudRateIndex);
-    return reportSetting(session, status);
+    return reportSetting(session, result);
 }
 
 int RunWatch(CliSession &session, const WatchRequest &request)
@@ -220,19 +235,18 @@ int RunWatch(CliSession &session, const WatchRequest &request)
         }
         // The count ends the loop as the window's second press does.
         if (request.cycles && ++readings >= *request.cycles)
-            session.state().ProcessRunning = false;
+            session.stopLiveLoop();
     };
+    session.choices().outputs = request.outputs;
+    WorkResult result;
     for (;;) {
-        // The loop's end clears the outputs, as the window's boxes are cleared.
-        session.window().values().outputs = request.outputs;
-        status = session.run(&Workflows::processModule);
-        if (!request.reconnect || !session.port().DeviceLost() || session.stopped())
+        result = session.run(&Workflows::processModule);
+        if (!request.reconnect || !result.has(Reason::Kind::DeviceGone) || session.stopped())
             break;
-        const int port = session.state().ScanCommNo;
-        const QString device = session.port().DevicePath();
+        const int port = result.facts.port;
         printWatchLine(request.json, QStringLiteral("lost"),
-                       QStringLiteral("COM%1 %2").arg(port).arg(device));
-        const QString back = waitForReturn(session, port, device);
+                       QStringLiteral("COM%1 %2").arg(port).arg(result.facts.device));
+        const QString back = waitForReturn(session, port, result.facts.device);
         if (back.isEmpty())
             break;
         printWatchLine(request.json, QStringLiteral("back"),
@@ -240,12 +254,13 @@ int RunWatch(CliSession &session, const WatchRequest &request)
         shown.reset();
     }
     session.window().onInputs = nullptr;
-    // An operator's stop while the device was away ends the watch as a stop does.
-    if (session.stopped())
+    // An operator's stop, also while the device was away, ends the watch as the
+    // window's stop ends the loop: done.
+    if (session.stopped() || result.outcome == Outcome::Stopped)
         return ExitStatus::Done;
-    if (status == ExitStatus::NoAnswer && session.window().explanation().isEmpty())
+    if (result.reasons.isEmpty())
         WriteTo(stderr, "tx4040: the module stopped answering\n");
-    else if (status != ExitStatus::Done)
-        session.tellReasons();
-    return status;
+    else
+        session.tellReasons(result);
+    return CliSession::statusOf(result);
 }

@@ -1,54 +1,43 @@
 #include "module_facts.h"
 
 #include "command_arguments.h"
-#include "console_window.h"
-#include "port_map.h"
-#include "shared_state.h"
 
 namespace {
 
-QString modeName(OutputMode mode)
+QString modeName(const std::optional<OutputMode> &mode)
 {
-    return mode == OutputMode::Hold ? QStringLiteral("hold") : QStringLiteral("normal");
+    if (!mode)
+        return {};
+    return *mode == OutputMode::Hold ? QStringLiteral("hold") : QStringLiteral("normal");
+}
+
+QString polarityText(const std::optional<FourFlags> &polarity)
+{
+    return polarity ? FlagsText(*polarity) : QString();
 }
 
 } // namespace
 
-ModuleFacts ModuleFacts::from(const ConsoleWindow &window, const SharedState &state,
-                              const PortMap &ports)
-{
-    ModuleFacts facts;
-    facts.port = state.ScanCommNo;
-    facts.device = ports.mappedPath(state.ScanCommNo);
-    facts.setting = state.ScanBaudRate;
-    facts.id = window.identity(IdentityPanel::ModuleId);
-    facts.serialNo = window.identity(IdentityPanel::SerialNo);
-    facts.version = window.identity(IdentityPanel::Version);
-    facts.mode = window.controls().mode;
-    facts.polarity = window.controls().polarity;
-    facts.message = window.lastMessage();
-    return facts;
-}
-
-QByteArray ModuleFacts::text() const
+QByteArray FactsText(const ModuleFacts &facts, const QString &message)
 {
     return QStringLiteral("%1\nport: COM%2\ndevice: %3\nsetting: %4\nid: %5\nserial: %6\n"
                           "version: %7\nmode: %8\npolarity: %9\n")
         .arg(message)
-        .arg(port)
-        .arg(device, setting, id, serialNo, version, modeName(mode), FlagsText(polarity))
+        .arg(facts.port)
+        .arg(facts.device, facts.setting, facts.id, facts.serialNo, facts.version,
+             modeName(facts.mode), polarityText(facts.polarity))
         .toUtf8();
 }
 
-QJsonObject ModuleFacts::json() const
+QJsonObject FactsJson(const ModuleFacts &facts, const QString &message)
 {
-    return {{QStringLiteral("port"), port},
-            {QStringLiteral("device"), device},
-            {QStringLiteral("setting"), setting},
-            {QStringLiteral("id"), id},
-            {QStringLiteral("serial"), serialNo},
-            {QStringLiteral("version"), version},
-            {QStringLiteral("mode"), modeName(mode)},
-            {QStringLiteral("polarity"), FlagsText(polarity)},
+    return {{QStringLiteral("port"), facts.port},
+            {QStringLiteral("device"), facts.device},
+            {QStringLiteral("setting"), facts.setting},
+            {QStringLiteral("id"), facts.id},
+            {QStringLiteral("serial"), facts.serialNo},
+            {QStringLiteral("version"), facts.version},
+            {QStringLiteral("mode"), modeName(facts.mode)},
+            {QStringLiteral("polarity"), polarityText(facts.polarity)},
             {QStringLiteral("message"), message}};
 }

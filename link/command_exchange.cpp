@@ -11,6 +11,7 @@ constexpr quint8 Tab = 0x09;
 constexpr quint8 CarriageReturn = 0x0D;
 // The two checksum digits and the carriage return after a reply's body.
 constexpr int ChecksumAndEnd = 3;
+const QString RefusedByTheModule = QStringLiteral("refused by the module");
 
 bool expectsNoReply(const QByteArray &command)
 {
@@ -112,6 +113,8 @@ std::optional<bool> CommandExchange::take(const QByteArray &bytes, const QByteAr
         }
         const QString refusal = refusalOf(command);
         m_port.traceEvent(QStringLiteral("rx"), m_receive.frame(), refusal);
+        if (refusal == RefusedByTheModule)
+            m_refusedCommands.append(command);
         if (!refusal.isEmpty())
             return false;
         if (command == Command::ReadIdentity)
@@ -146,7 +149,7 @@ QString CommandExchange::refusalOf(const QByteArray &command) const
         return QStringLiteral("no answer: a zero byte cuts the fields short");
     if (m_yesAtTwo && IsSettingCommand(command) && m_lastReply.size() >= 2 &&
         m_lastReply.at(1) == '?')
-        return QStringLiteral("refused by the module");
+        return RefusedByTheModule;
     return {};
 }
 

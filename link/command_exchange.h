@@ -39,8 +39,15 @@ public:
     const QByteArray &LastReply() const { return m_lastReply; }
     int ReplyLength() const { return m_replyLength; }
 
-    // A workflow begins: the requests of the one before no longer count as unanswered.
-    void forgetUnansweredRequests() { m_unansweredReads.clear(); }
+    // A piece of work begins: the requests of the one before no longer count as
+    // unanswered, nor its refusals.
+    void BeginWork()
+    {
+        m_unansweredReads.clear();
+        m_refusedCommands.clear();
+    }
+    // The commands of this work that the module said no to.
+    const QByteArrayList &RefusedCommands() const { return m_refusedCommands; }
 
 private:
     static QByteArray requestFrame(const QByteArray &command);
@@ -65,4 +72,5 @@ private:
     // The reading requests of this workflow that went unanswered: a reply of theirs may
     // still come, during a later request.
     QByteArrayList m_unansweredReads;
+    QByteArrayList m_refusedCommands;
 };

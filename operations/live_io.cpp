@@ -7,7 +7,7 @@ namespace {
 
 constexpr int RoundsPerCycle = 30;
 
-// The flag that a second press drops, up for as long as the loop's work lasts.
+// The flag that tells the window a loop runs, up for as long as the loop's work lasts.
 class RunningFlag
 {
 public:
@@ -24,7 +24,7 @@ private:
 void runCycles(WorkflowContext &c)
 {
     const LinkServices &services = c.port.services();
-    while (c.state.ProcessRunning) {
+    while (!c.liveStop.requested()) {
         // A second press, btnAll and the output boxes take effect here. Each round's
         // sleep ends 1 ms after the one before it, so that the rounds last 30 ms in
         // all, whatever the message processing took and however late a sleep woke.
@@ -33,7 +33,7 @@ void runCycles(WorkflowContext &c)
             c.window.processMessages();
             services.sleepUntilUs(start + i * 1000LL);
         }
-        if (!c.exchange.SendCommand(SetOutputsCommand(c.window.controls().outputs)))
+        if (!c.exchange.SendCommand(SetOutputsCommand(c.choices.controls().outputs)))
             return;
         if (c.exchange.ReplyLength() == OutputsReplyLength)
             c.window.showInputs(FlagsFromField(ReplyInputStates(c.exchange.LastReply())));
@@ -42,43 +42,48 @@ void runCycles(WorkflowContext &c)
 
 } // namespace
 
-void ProcessModule(WorkflowContext &c)
+WorkResult ProcessModule(WorkflowContext &c)
 {
-    if (!c.state.ModuleFound) {
-        ShowOutcome(c, Outcome::Refusal, c.text(MessageRow::StartScanModule));
-        return;
-    }
+    if (!c.state.ModuleFound)
+        return ShowOutcome(c, Outcome::Refusal, MessageRow::StartScanModule);
     if (c.state.ProcessRunning) {
+        // The second press: the loop below, further up this thread, ends after its cycle.
         c.state.ProcessRunning = false;
-        return;
+        c.liveStop.request();
+        return {};
     }
 
     const RunningFlag running(c.state);
+    c.liveStop.clear();
     Work work(c, Activity::LiveReady);
     const OpenedPort opened(c.port, c.state.ScanCommNo, c.state.ScanBaudRate);
     if (!opened.isOpen()) {
-        c.window.explain(c.port.LastOpenFailure());
-        work.finish(Outcome::Failure, c.text(MessageRow::OpenCom) + QStringLiteral(" : ") +
-                                          QString::number(c.state.ScanCommNo) + u' ' +
-                                          c.text(MessageRow::Error));
-        return;
+        work.addReason(Reason::Kind::PortNotOpened, c.port.LastOpenFailure());
+        work.finish(Outcome::Failure, MessageRow::OpenCom,
+                    c.text(MessageRow::OpenCom) + QStringLiteral(" : ") +
+                        QString::number(c.state.ScanCommNo) + u' ' + c.text(MessageRow::Error));
+        return work.result();
     }
+    work.facts().port = c.state.ScanCommNo;
+    work.facts().device = c.port.DevicePath();
+    work.facts().setting = c.state.ScanBaudRate;
     // The lamp blinks while the operator can still click.
     work.switchTo(Activity::Live);
     runCycles(c);
     // The operator's stop counts even when it came during an exchange that failed.
-    const bool lost = c.state.ProcessRunning;
+    const bool lost = !c.liveStop.requested();
     if (lost)
-        c.window.explain(c.port.LinkFailure());
+        work.addLinkFailure();
     work.showOutcome(lost ? Outcome::Failure : Outcome::Stopped);
     c.window.showInputs({});
     // No command for this: the module keeps the outputs it was last given.
     c.window.setOutputs({});
     work.backToIdle();
+    return work.result();
 }
 
 void AllOutputs(WorkflowContext &c)
 {
-    const bool on = !c.window.controls().outputs[0];
+    const bool on = !c.choices.controls().outputs[0];
     c.window.setOutputs({on, on, on, on});
 }

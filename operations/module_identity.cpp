@@ -5,38 +5,41 @@
 #include "operation_frame.h"
 #include "setting_exchange.h"
 
-void SetModuleId(WorkflowContext &c)
+WorkResult SetModuleId(WorkflowContext &c)
 {
     OperationFrame frame(c);
     if (frame.refusedBeforeScan(c.state.ModuleFound))
-        return;
-    const QString id = c.window.controls().moduleId;
+        return frame.result();
+    const QString id = c.choices.controls().moduleId;
     c.window.showMessage(c.text(MessageRow::SetModuleId) + QStringLiteral(" = ") + id);
-    const bool done = ExchangeAfterIdentity(c, [&](const QByteArray &serialNo) {
+    const bool done = ExchangeAfterIdentity(c, frame.work(), [&](const QByteArray &serialNo) {
         return QByteArrayList{SetIdCommand(serialNo, id.toLatin1())};
     });
-    frame.endWith(done, MessageRow::SetModuleIdOk, MessageRow::SetModuleIdError);
+    if (done)
+        frame.work().facts().id = id;
+    return frame.endWith(done, MessageRow::SetModuleIdOk, MessageRow::SetModuleIdError);
 }
 
-void SetModuleBaudRate(WorkflowContext &c)
+WorkResult SetModuleBaudRate(WorkflowContext &c)
 {
     OperationFrame frame(c);
     if (frame.refusedBeforeScan(c.state.ModuleFound))
-        return;
-    const int index = c.window.controls().baudRateIndex;
+        return frame.result();
+    const int index = c.choices.controls().baudRateIndex;
     const std::optional<QByteArray> command = SetBaudRateCommand(index);
     // A list without a valid selection builds no command.
-    if (!command) {
-        frame.endWith(false, MessageRow::SetModuleBaudRateOk, MessageRow::SetModuleBaudRateError);
-        return;
-    }
+    if (!command)
+        return frame.endWith(false, MessageRow::SetModuleBaudRateOk,
+                             MessageRow::SetModuleBaudRateError);
     c.window.showMessage(c.text(MessageRow::SetModuleBaudRate) + QStringLiteral(" = ") +
                          BaudRateModes().at(index));
     const bool done = ExchangeAfterIdentity(
-        c, [&](const QByteArray &) { return QByteArrayList{*command}; },
+        c, frame.work(), [&](const QByteArray &) { return QByteArrayList{*command}; },
         [&] {
             c.state.ScanBaudRateNo = index;
             c.state.ScanBaudRate = BaudRateModes().at(index);
         });
-    frame.endWith(done, MessageRow::SetModuleBaudRateOk, MessageRow::SetModuleBaudRateError);
+    if (done)
+        frame.work().facts().setting = BaudRateModes().at(index);
+    return frame.endWith(done, MessageRow::SetModuleBaudRateOk, MessageRow::SetModuleBaudRateError);
 }

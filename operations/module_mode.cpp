@@ -5,24 +5,28 @@
 #include "operation_frame.h"
 #include "setting_exchange.h"
 
-void SetModuleMode(WorkflowContext &c)
+WorkResult SetModuleMode(WorkflowContext &c)
 {
     OperationFrame frame(c);
     if (frame.refusedBeforeScan(c.state.ModuleFound))
-        return;
-    const bool done = ExchangeAfterIdentity(c, [&](const QByteArray &) {
-        const ControlValues controls = c.window.controls();
-        return QByteArrayList{SetModeCommand(controls.mode), SetPolarityCommand(controls.polarity)};
+        return frame.result();
+    const ControlValues chosen = c.choices.controls();
+    const bool done = ExchangeAfterIdentity(c, frame.work(), [&](const QByteArray &) {
+        return QByteArrayList{SetModeCommand(chosen.mode), SetPolarityCommand(chosen.polarity)};
     });
-    frame.endWith(done, MessageRow::SetModuleModeOk, MessageRow::SetModuleModeError);
+    if (done) {
+        frame.work().facts().mode = chosen.mode;
+        frame.work().facts().polarity = chosen.polarity;
+    }
+    return frame.endWith(done, MessageRow::SetModuleModeOk, MessageRow::SetModuleModeError);
 }
 
-void SetFactoryDefault(WorkflowContext &c)
+WorkResult SetFactoryDefault(WorkflowContext &c)
 {
     OperationFrame frame(c);
     // Before a scan the controls stay as they are too.
     if (frame.refusedBeforeScan(c.state.ModuleFound))
-        return;
+        return frame.result();
     // The controls stay at the factory values whatever the module says.
     c.window.setIdPosition(1);
     c.window.selectBaudRate(DefaultBaudRateIndex);
@@ -30,9 +34,16 @@ void SetFactoryDefault(WorkflowContext &c)
     c.window.setPolarity({});
     c.window.showMessage(c.text(MessageRow::SetFactoryDefault));
     // Still at the setting in use: the program goes on talking at it afterwards.
-    const bool done = ExchangeAfterIdentity(c, [](const QByteArray &serialNo) {
+    const bool done = ExchangeAfterIdentity(c, frame.work(), [](const QByteArray &serialNo) {
         return QByteArrayList{SetIdCommand(serialNo, "01"), Command::FactoryPolarity,
                               Command::SetModeHold, Command::FactoryBaudRate};
     });
-    frame.endWith(done, MessageRow::SetFactoryDefaultOk, MessageRow::SetFactoryDefaultError);
+    if (done) {
+        ModuleFacts &facts = frame.work().facts();
+        facts.id = QStringLiteral("01");
+        facts.setting = BaudRateModes().at(DefaultBaudRateIndex);
+        facts.mode = OutputMode::Hold;
+        facts.polarity = FourFlags{};
+    }
+    return frame.endWith(done, MessageRow::SetFactoryDefaultOk, MessageRow::SetFactoryDefaultError);
 }

@@ -26,22 +26,32 @@ QString portText(const WorkflowContext &c, int row, int port)
 struct ScanNotes
 {
     // Why ports did not open, or opened and did not answer.
-    QStringList reasons;
+    QList<Reason> reasons;
     // Why the place where the module answered could not be stored.
     QString saveFailure;
-};
 
-void noteOnce(QStringList &reasons, const QString &reason)
-{
-    if (!reason.isEmpty() && !reasons.contains(reason))
-        reasons.append(reason);
-}
+    void note(Reason::Kind kind, const QString &text)
+    {
+        const Reason reason{kind, text};
+        if (!text.isEmpty() && !reasons.contains(reason))
+            reasons.append(reason);
+    }
+};
 
 // Why a port that exists did not open, for the scan's ending to explain.
 void noteFailedOpen(const WorkflowContext &c, ScanNotes &notes)
 {
     if (!c.port.LastOpenFoundNothing())
-        noteOnce(notes.reasons, c.port.LastOpenFailure());
+        notes.note(Reason::Kind::PortNotOpened, c.port.LastOpenFailure());
+}
+
+// Why a port that opened did not answer, where the link knows it.
+void noteLinkFailure(const WorkflowContext &c, ScanNotes &notes)
+{
+    if (c.port.DeviceLost())
+        notes.note(Reason::Kind::DeviceGone, c.port.LinkFailure());
+    else if (c.port.SettingRefused())
+        notes.note(Reason::Kind::SettingRefused, c.port.LinkFailure());
 }
 
 // Phase 1: the port and setting where the module was last found.
@@ -58,7 +68,7 @@ bool foundAtRememberedPlace(WorkflowContext &c, const ScanLimits &limits, ScanNo
                       "the remembered place COM%d cannot be opened; searching COM%d to COM%d",
                       c.state.ScanCommNo, limits.firstPort, limits.lastPort);
         // Said even where the number names nothing now: the module was last found there.
-        notes.reasons.append(c.port.LastOpenFailure());
+        notes.reasons.append({Reason::Kind::PortNotOpened, c.port.LastOpenFailure()});
         return false;
     }
     c.window.showMessage(portText(c, MessageRow::ScanCom, c.state.ScanCommNo));
@@ -66,7 +76,7 @@ bool foundAtRememberedPlace(WorkflowContext &c, const ScanLimits &limits, ScanNo
         if (c.identityAnswered())
             return !c.state.StopRequested;
     }
-    noteOnce(notes.reasons, c.port.LinkFailure());
+    noteLinkFailure(c, notes);
     return false;
 }
 
@@ -99,7 +109,7 @@ Probe probe(WorkflowContext &c, int port, int index, ScanNotes &notes)
             return Probe::Answered;
         }
     }
-    noteOnce(notes.reasons, c.port.LinkFailure());
+    noteLinkFailure(c, notes);
     return Probe::Silent;
 }
 
@@ -110,7 +120,7 @@ bool foundBySearch(WorkflowContext &c, const ScanLimits &limits, ScanNotes &note
         return false;
     for (int port = limits.firstPort; port <= limits.lastPort && !c.state.StopRequested; ++port) {
         for (int index = 0; index < BaudRateModeCount && !c.state.StopRequested; ++index) {
-            const bool locked = c.window.controls().baudRateLocked;
+            const bool locked = c.choices.controls().baudRateLocked;
             const Probe result =
                 probe(c, port, locked ? ListIndexOfRememberedSetting(c.state) : index, notes);
             if (result == Probe::Answered)
@@ -129,15 +139,20 @@ bool isTwoDecimalDigits(const QByteArray &id)
 }
 
 // Phase 3: the module's version, mode and input polarity, at the place it answered.
-bool readInformation(WorkflowContext &c)
+bool readInformation(WorkflowContext &c, Work &work)
 {
     const QByteArray identity = c.exchange.LastReply();
+    ModuleFacts &facts = work.facts();
+    facts.port = c.state.ScanCommNo;
+    facts.device = c.port.DevicePath();
+    facts.setting = c.state.ScanBaudRate;
+    facts.serialNo = QString::fromLatin1(ReplySerialNo(identity));
     c.window.selectBaudRate(ListIndexOfRememberedSetting(c.state));
     c.window.showIdentity(IdentityPanel::SerialNo,
-                          c.text(MessageRow::SerialNo) + QStringLiteral(" : ") +
-                              QString::fromLatin1(ReplySerialNo(identity)));
+                          c.text(MessageRow::SerialNo) + QStringLiteral(" : ") + facts.serialNo);
     const QByteArray id = ReplyModuleId(identity);
-    c.window.showIdentity(IdentityPanel::ModuleId, QString::fromLatin1(id));
+    facts.id = QString::fromLatin1(id);
+    c.window.showIdentity(IdentityPanel::ModuleId, facts.id);
     // An ID that is not two digits is not this module's answer; the scan ends in error.
     if (!isTwoDecimalDigits(id))
         return false;
@@ -145,7 +160,7 @@ bool readInformation(WorkflowContext &c)
 
     const OpenedPort opened(c.port, c.state.ScanCommNo, c.state.ScanBaudRate);
     if (!opened.isOpen()) {
-        c.window.explain(c.port.LastOpenFailure());
+        work.addReason(Reason::Kind::PortNotOpened, c.port.LastOpenFailure());
         return false;
     }
     for (int i = 0; i < InformationTries && !c.state.StopRequested; ++i) {
@@ -153,17 +168,21 @@ bool readInformation(WorkflowContext &c)
         if (!c.exchange.SendCommand(Command::ReadVersion))
             continue; // only a missing version earns a second try
         c.sleepMs(100);
+        facts.version = QString::fromLatin1(ReplyVersion(c.exchange.LastReply()));
         c.window.showIdentity(IdentityPanel::Version,
-                              c.text(MessageRow::Version) + QStringLiteral(" : ") +
-                                  QString::fromLatin1(ReplyVersion(c.exchange.LastReply())));
+                              c.text(MessageRow::Version) + QStringLiteral(" : ") + facts.version);
         if (c.state.StopRequested || !c.exchange.SendCommand(Command::ReadMode))
             return false;
-        c.window.selectMode(OutputModeOf(ReplyModeFlag(c.exchange.LastReply())));
+        facts.mode = OutputModeOf(ReplyModeFlag(c.exchange.LastReply()));
+        c.window.selectMode(*facts.mode);
         c.sleepMs(100);
         if (c.state.StopRequested || !c.exchange.SendCommand(Command::ReadPolarity))
             return false;
-        c.window.setPolarity(FlagsFromField(ReplyPolarityFlags(c.exchange.LastReply())));
-        c.window.showMessage(portText(c, MessageRow::GetModuleInfoOk, c.state.ScanCommNo) + u')');
+        facts.polarity = FlagsFromField(ReplyPolarityFlags(c.exchange.LastReply()));
+        c.window.setPolarity(*facts.polarity);
+        const QString found = portText(c, MessageRow::GetModuleInfoOk, c.state.ScanCommNo) + u')';
+        c.window.showMessage(found);
+        work.endsWithShown(MessageRow::GetModuleInfoOk, found);
         c.state.ModuleFound = true;
         return true;
     }
@@ -172,12 +191,12 @@ bool readInformation(WorkflowContext &c)
 
 } // namespace
 
-void ScanModule(WorkflowContext &c)
+WorkResult ScanModule(WorkflowContext &c)
 {
-    ScanModule(c, ScanLimits{});
+    return ScanModule(c, ScanLimits{});
 }
 
-void ScanModule(WorkflowContext &c, const ScanLimits &limits)
+WorkResult ScanModule(WorkflowContext &c, const ScanLimits &limits)
 {
     ModuleWindow &w = c.window;
     Work work(c, Activity::Waiting);
@@ -195,30 +214,33 @@ void ScanModule(WorkflowContext &c, const ScanLimits &limits)
     ScanNotes notes;
     const bool answered =
         foundAtRememberedPlace(c, limits, notes) || foundBySearch(c, limits, notes);
-    const bool informed = answered && readInformation(c);
+    const bool informed = answered && readInformation(c, work);
     // Asked to close: the scan ends at the exchange it was in, with the port closed and
     // without an outcome; the window goes back to idle on the way out.
-    if (c.state.StopRequested)
-        return;
+    if (c.state.StopRequested) {
+        work.reportAs(Outcome::Stopped);
+        return work.result();
+    }
     if (!answered) {
         const QString emptyFolder = c.port.portMap().emptyFolderWarning();
         if (!emptyFolder.isEmpty()) {
             qCWarning(lcScan, "%s", qPrintable(emptyFolder));
-            notes.reasons.append(emptyFolder);
+            notes.reasons.append({Reason::Kind::PortNotOpened, emptyFolder});
         }
-        w.explain(notes.reasons.join(u'\n'));
+        for (const Reason &reason : std::as_const(notes.reasons))
+            work.addReason(reason.kind, reason.text);
         w.selectBaudRate(DefaultBaudRateIndex);
         work.finish(Outcome::Failure, MessageRow::ModuleNotFind);
     } else if (informed) {
         // The place found is used whether or not it could be kept for the next run.
-        w.explain(notes.saveFailure);
+        work.addReason(Reason::Kind::SaveFailed, notes.saveFailure);
         // The message of the information read stays.
         work.finish(Outcome::Success);
     } else {
         // A device that went away meanwhile is why the information is missing.
-        if (!c.port.LinkFailure().isEmpty())
-            w.explain(c.port.LinkFailure());
-        work.finish(Outcome::Failure,
+        work.addLinkFailure();
+        work.finish(Outcome::Failure, MessageRow::GetModuleInfoError,
                     portText(c, MessageRow::GetModuleInfoError, c.state.ScanCommNo) + u')');
     }
+    return work.result();
 }

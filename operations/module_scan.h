@@ -1,11 +1,12 @@
 #pragma once
 
+#include "work_result.h"
 #include "workflow_context.h"
 
 // The scan behind "Scan Module": the remembered place first, then COM1 to COM16 at
 // one setting each (list locked) or all twelve, then the module's version, mode and
 // input polarity. Remembers where the module answered, and sets ModuleFound.
-void ScanModule(WorkflowContext &context);
+WorkResult ScanModule(WorkflowContext &context);
 
 // Which ports a scan may touch. The window's scan takes them all; a front end may keep
 // it to some ports, or to the remembered place alone.
@@ -22,4 +23,4 @@ struct ScanLimits
     bool includes(int port) const { return port >= firstPort && port <= lastPort; }
 };
 
-void ScanModule(WorkflowContext &context, const ScanLimits &limits);
+WorkResult ScanModule(WorkflowContext &context, const ScanLimits &limits);

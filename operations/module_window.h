@@ -62,20 +62,9 @@ constexpr ActivityLook LookOf(Activity activity)
     return {false, true, false, false};
 }
 
-// What the setting controls hold.
-struct ControlValues
-{
-    QString moduleId;            // the ID panel's characters
-    int baudRateIndex = -1;      // in BaudRateModes(); -1 for no selection
-    bool baudRateLocked = false; // the lock box beside the list
-    OutputMode mode = OutputMode::Hold;
-    FourFlags polarity{};        // the boxes DI1 to DI4
-    FourFlags outputs{};         // the boxes DO1 to DO4
-};
-
-// What the workflows see of a front end: what it shows, what its controls hold, what
-// the operator may do meanwhile, and its message pump. The main window implements it;
-// tests and other front ends can too.
+// What the workflows see of a front end: what it shows, what the operator may do
+// meanwhile, and its message pump. The main window implements it; tests and other
+// front ends can too. What the operator chose is read apart (operator_choices.h).
 class ModuleWindow
 {
 public:
@@ -94,7 +83,6 @@ public:
     // The input lamps DI1 to DI4: yellow for an input that is on, white for off.
     virtual void showInputs(const FourFlags &on) = 0;
 
-    virtual ControlValues controls() const = 0;
     // The ID scroll bar (1 to 99), whose changes rewrite the ID panel.
     virtual void setIdPosition(int position) = 0;
     // An index outside the list leaves the selection as it is.

@@ -14,11 +14,12 @@ public:
         context.window.processMessages();
     }
 
-    // The ok row or the error row.
-    void endWith(bool succeeded, int okRow, int errorRow)
+    // The ok row or the error row; what happened.
+    WorkResult endWith(bool succeeded, int okRow, int errorRow)
     {
         m_work.finish(succeeded ? Outcome::Success : Outcome::Failure,
                       succeeded ? okRow : errorRow);
+        return m_work.result();
     }
 
     // Nothing is said to the module before a scan has found it: the frame ends in
@@ -28,8 +29,12 @@ public:
         if (moduleFound)
             return false;
         m_work.finish(Outcome::Failure, MessageRow::StartScanModule);
+        m_work.reportAs(Outcome::Refusal);
         return true;
     }
+
+    Work &work() { return m_work; }
+    WorkResult result() const { return m_work.result(); }
 
 private:
     Work m_work;

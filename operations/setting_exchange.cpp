@@ -8,12 +8,13 @@ constexpr int PauseMs = 100;
 } // namespace
 
 bool ExchangeAfterIdentity(
-    WorkflowContext &c, const std::function<QByteArrayList(const QByteArray &serialNo)> &commands,
+    WorkflowContext &c, Work &work,
+    const std::function<QByteArrayList(const QByteArray &serialNo)> &commands,
     const std::function<void()> &onSuccess)
 {
     const OpenedPort opened(c.port, c.state.ScanCommNo, c.state.ScanBaudRate);
     if (!opened.isOpen()) {
-        c.window.explain(c.port.LastOpenFailure());
+        work.addReason(Reason::Kind::PortNotOpened, c.port.LastOpenFailure());
         return false;
     }
     for (int i = 0; i < Tries; ++i) {
@@ -35,7 +36,7 @@ bool ExchangeAfterIdentity(
             return true;
         }
     }
-    // A device that went away, or a setting its driver did not take, is why.
-    c.window.explain(c.port.LinkFailure());
+    // A device that went away, a setting its driver did not take, the module's no.
+    work.addLinkFailure();
     return false;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "work.h"
 #include "workflow_context.h"
 
 #include <QByteArrayList>
@@ -13,7 +14,8 @@
 //
 // commands: built from the serial number of that try's own "B00B" reply.
 // onSuccess: runs once the last command has succeeded, before the port is closed.
+// Why it failed goes to the work's reasons.
 bool ExchangeAfterIdentity(
-    WorkflowContext &context,
+    WorkflowContext &context, Work &work,
     const std::function<QByteArrayList(const QByteArray &serialNo)> &commands,
     const std::function<void()> &onSuccess = {});

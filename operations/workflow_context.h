@@ -4,17 +4,22 @@
 #include "command_set.h"
 #include "message_table.h"
 #include "module_window.h"
+#include "operator_choices.h"
 #include "port_access.h"
 #include "shared_state.h"
+#include "stop_request.h"
 #include "stored_settings.h"
 #include "tone_call.h"
 
-// What every workflow works with: the front end's window, the process-wide state and
-// texts, the link, the stored settings and the tone. Each exists once and belongs to
-// the application.
+// What every workflow works with: the front end's window and the operator's choices,
+// the process-wide state and texts, the link, the stored settings and the tone. Each
+// exists once and belongs to the application.
 struct WorkflowContext
 {
     ModuleWindow &window;
+    const OperatorChoices &choices;
+    // The live loop's stop: a second press, a signal, a close from outside.
+    StopRequest &liveStop;
     SharedState &state;
     const MessageTable &messages;
     PortAccess &port;

@@ -16,9 +16,10 @@ Workflows::Workflows(SharedState &state, const MessageTable &messages,
 
 Workflows::~Workflows() = default;
 
-WorkflowContext Workflows::contextFor(ModuleWindow &window)
+WorkflowContext Workflows::contextFor(ModuleWindow &window, const OperatorChoices &choices)
 {
-    return {window, m_state, m_messages, *m_port, *m_exchange, m_settings, m_tone};
+    return {window,  choices,     m_liveStop, m_state, m_messages,
+            *m_port, *m_exchange, m_settings, m_tone};
 }
 
 PortAccess &Workflows::port()
@@ -31,49 +32,52 @@ CommandExchange &Workflows::exchange()
     return *m_exchange;
 }
 
-void Workflows::run(void (*workflow)(WorkflowContext &), ModuleWindow &window)
+WorkResult Workflows::run(WorkResult (*workflow)(WorkflowContext &), ModuleWindow &window,
+                          const OperatorChoices &choices)
 {
-    WorkflowContext context = contextFor(window);
-    workflow(context);
+    WorkflowContext context = contextFor(window, choices);
+    return workflow(context);
 }
 
-void Workflows::scanModule(ModuleWindow &window)
+WorkResult Workflows::scanModule(ModuleWindow &window, const OperatorChoices &choices)
 {
-    run(ScanModule, window);
+    return run(ScanModule, window, choices);
 }
 
-void Workflows::scanModule(ModuleWindow &window, const ScanLimits &limits)
+WorkResult Workflows::scanModule(ModuleWindow &window, const OperatorChoices &choices,
+                                 const ScanLimits &limits)
 {
-    WorkflowContext context = contextFor(window);
-    ScanModule(context, limits);
+    WorkflowContext context = contextFor(window, choices);
+    return ScanModule(context, limits);
 }
 
-void Workflows::setModuleId(ModuleWindow &window)
+WorkResult Workflows::setModuleId(ModuleWindow &window, const OperatorChoices &choices)
 {
-    run(SetModuleId, window);
+    return run(SetModuleId, window, choices);
 }
 
-void Workflows::setModuleBaudRate(ModuleWindow &window)
+WorkResult Workflows::setModuleBaudRate(ModuleWindow &window, const OperatorChoices &choices)
 {
-    run(SetModuleBaudRate, window);
+    return run(SetModuleBaudRate, window, choices);
 }
 
-void Workflows::setModuleMode(ModuleWindow &window)
+WorkResult Workflows::setModuleMode(ModuleWindow &window, const OperatorChoices &choices)
 {
-    run(SetModuleMode, window);
+    return run(SetModuleMode, window, choices);
 }
 
-void Workflows::setFactoryDefault(ModuleWindow &window)
+WorkResult Workflows::setFactoryDefault(ModuleWindow &window, const OperatorChoices &choices)
 {
-    run(SetFactoryDefault, window);
+    return run(SetFactoryDefault, window, choices);
 }
 
-void Workflows::processModule(ModuleWindow &window)
+WorkResult Workflows::processModule(ModuleWindow &window, const OperatorChoices &choices)
 {
-    run(ProcessModule, window);
+    return run(ProcessModule, window, choices);
 }
 
-void Workflows::allOutputs(ModuleWindow &window)
+void Workflows::allOutputs(ModuleWindow &window, const OperatorChoices &choices)
 {
-    run(AllOutputs, window);
+    WorkflowContext context = contextFor(window, choices);
+    AllOutputs(context);
 }

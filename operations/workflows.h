@@ -1,7 +1,11 @@
 #pragma once
 
 #include "module_window.h"
+#include "operator_choices.h"
+#include "stop_request.h"
 #include "tone_call.h"
+#include "work_result.h"
+#include "workflow_context.h"
 
 #include <memory>
 
@@ -13,11 +17,11 @@ class StoredSettings;
 struct LinkServices;
 struct SharedState;
 struct ScanLimits;
-struct WorkflowContext;
 
 // What a front end holds: the link to the module and the workflows on it. Each
-// workflow runs on the window it is given, with the process-wide state, the texts, the
-// stored settings and the tone given here.
+// workflow runs on the window it is given, reads what the operator chose where it is
+// told, works with the process-wide state, the texts, the stored settings and the tone
+// given here, and returns what happened.
 class Workflows
 {
 public:
@@ -29,27 +33,38 @@ public:
     Workflows(const Workflows &) = delete;
     Workflows &operator=(const Workflows &) = delete;
 
-    void scanModule(ModuleWindow &window);
-    void scanModule(ModuleWindow &window, const ScanLimits &limits);
-    void setModuleId(ModuleWindow &window);
-    void setModuleBaudRate(ModuleWindow &window);
-    void setModuleMode(ModuleWindow &window);
-    void setFactoryDefault(ModuleWindow &window);
-    void processModule(ModuleWindow &window);
-    void allOutputs(ModuleWindow &window);
+    WorkResult scanModule(ModuleWindow &window, const OperatorChoices &choices);
+    WorkResult scanModule(ModuleWindow &window, const OperatorChoices &choices,
+                          const ScanLimits &limits);
+    WorkResult setModuleId(ModuleWindow &window, const OperatorChoices &choices);
+    WorkResult setModuleBaudRate(ModuleWindow &window, const OperatorChoices &choices);
+    WorkResult setModuleMode(ModuleWindow &window, const OperatorChoices &choices);
+    WorkResult setFactoryDefault(ModuleWindow &window, const OperatorChoices &choices);
+    WorkResult processModule(ModuleWindow &window, const OperatorChoices &choices);
+    void allOutputs(ModuleWindow &window, const OperatorChoices &choices);
+
+    // Asks a running live loop to end after its cycle, as a second press does.
+    void stopLiveLoop() { m_liveStop.request(); }
 
     // What a workflow works with on that window; valid while this object lives.
-    WorkflowContext contextFor(ModuleWindow &window);
+    WorkflowContext contextFor(ModuleWindow &window, const OperatorChoices &choices);
+    // For a front end that is both.
+    template <typename Window> WorkflowContext contextFor(Window &window)
+    {
+        return contextFor(window, window);
+    }
     PortAccess &port();
     CommandExchange &exchange();
 
 private:
-    void run(void (*workflow)(WorkflowContext &), ModuleWindow &window);
+    WorkResult run(WorkResult (*workflow)(WorkflowContext &), ModuleWindow &window,
+                   const OperatorChoices &choices);
 
     SharedState &m_state;
     const MessageTable &m_messages;
     const StoredSettings &m_settings;
     Tone m_tone;
+    StopRequest m_liveStop;
     std::unique_ptr<PortAccess> m_port;
     std::unique_ptr<CommandExchange> m_exchange;
 };

@@ -120,17 +120,17 @@ void LiveIoTest::roundsEndThirtyMsAfterTheyBegan()
     LinkServices services = LinkServices::system();
     qint64 now = 5'000'000;
     QList<qint64> deadlines;
-    bool *running = nullptr;
+    StopRequest *stop = nullptr;
     services.clockUs = [&] { return now; };
     services.sleepUntilUs = [&](qint64 deadline) {
         deadlines << deadline;
         now = std::max(now, deadline) + 300;
         // The operator's stop comes in the last round: this cycle is the only one.
         if (deadlines.size() == 30)
-            *running = false;
+            stop->request();
     };
     LiveBench bench("0000", services);
-    running = &bench.state.ProcessRunning;
+    stop = &bench.context.liveStop;
 
     ProcessModule(bench.context);
 

@@ -10,7 +10,7 @@
 
 namespace {
 
-using Workflow = void (*)(WorkflowContext &);
+using Workflow = WorkResult (*)(WorkflowContext &);
 
 QByteArray setIdFor(const QByteArray &serial, const QByteArray &id)
 {

@@ -8,7 +8,7 @@
 
 namespace {
 
-using Workflow = void (*)(WorkflowContext &);
+using Workflow = WorkResult (*)(WorkflowContext &);
 
 const QByteArray Reserved(12, '0');
 

@@ -315,37 +315,37 @@ void TfrmModule::btnExitClick()
 
 void TfrmModule::btnScanClick()
 {
-    m_workflows.scanModule(*this);
+    m_workflows.scanModule(*this, *this);
 }
 
 void TfrmModule::btnIDClick()
 {
-    m_workflows.setModuleId(*this);
+    m_workflows.setModuleId(*this, *this);
 }
 
 void TfrmModule::btnBaudRateClick()
 {
-    m_workflows.setModuleBaudRate(*this);
+    m_workflows.setModuleBaudRate(*this, *this);
 }
 
 void TfrmModule::btnModeClick()
 {
-    m_workflows.setModuleMode(*this);
+    m_workflows.setModuleMode(*this, *this);
 }
 
 void TfrmModule::btnFactoryClick()
 {
-    m_workflows.setFactoryDefault(*this);
+    m_workflows.setFactoryDefault(*this, *this);
 }
 
 void TfrmModule::btnProcessClick()
 {
-    m_workflows.processModule(*this);
+    m_workflows.processModule(*this, *this);
 }
 
 void TfrmModule::btnAllClick()
 {
-    m_workflows.allOutputs(*this);
+    m_workflows.allOutputs(*this, *this);
 }
 
 void TfrmModule::showEvent(QShowEvent *event)
@@ -381,6 +381,7 @@ void TfrmModule::closeEvent(QCloseEvent *event)
     // must not leave the module half set); the window closes once the port is closed.
     m_closeRequested = true;
     m_state.ProcessRunning = false;
+    m_workflows.stopLiveLoop();
     m_state.StopRequested = true;
     event->ignore();
 }

@@ -35,8 +35,9 @@ public:
 };
 
 // The program's one window. It holds every control the operator touches; its event
-// handlers are the workflows. Controls carry their design names as object names.
-class TfrmModule : public QWidget, public ModuleWindow
+// handlers are the workflows, which show their work on it and read the operator's
+// choices from its controls. Controls carry their design names as object names.
+class TfrmModule : public QWidget, public ModuleWindow, public OperatorChoices
 {
     Q_OBJECT
 

@@ -68,7 +68,7 @@ void RecordingWindow::showIdentity(IdentityPanel panel, const QString &text)
 
 ControlValues RecordingWindow::controls() const
 {
-    return {idPanel, baudIndex, locked, mode == 0 ? OutputMode::Hold : OutputMode::Normal,
+    return {idPanel,       baudIndex,  locked, mode == 0 ? OutputMode::Hold : OutputMode::Normal,
             polarityBoxes, outputBoxes};
 }
 

@@ -2,15 +2,16 @@
 
 #include "message_table.h"
 #include "module_window.h"
+#include "operator_choices.h"
 #include "shared_state.h"
 
 #include <QList>
 #include <QStringList>
 
-// A window that only remembers: what each control shows now, and what happened in
-// order. It behaves as the real window where a workflow could tell the difference:
-// the ID scroll bar keeps within 1 to 99 and rewrites the ID panel only on a change.
-class RecordingWindow : public ModuleWindow
+// A window that only remembers: what each control shows now (and so what the operator
+// chose), and what happened in order. It behaves as the real window where a workflow could tell the
+// difference: the ID scroll bar keeps within 1 to 99 and rewrites the ID panel only on a change.
+class RecordingWindow : public ModuleWindow, public OperatorChoices
 {
 public:
     RecordingWindow(const SharedState &state, const MessageTable &messages);
