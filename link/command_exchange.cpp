@@ -40,8 +40,11 @@ bool CommandExchange::SendCommand(const QByteArray &command)
     // Logged as the frame starts out, so that in a merged log it comes before the
     // module hears it.
     const bool tracing = m_port.isTraced();
-    if (tracing)
-        m_port.traceEvent(QStringLiteral("tx"), request);
+    if (tracing) {
+        const CommandRow *row = CommandRowOf(command);
+        m_port.traceEvent(QStringLiteral("tx"), request,
+                          row ? QString::fromLatin1(row->name) : QString());
+    }
     sendFrame(command);
     if (expectsNoReply(command)) {
         m_port.WaitMs(10);

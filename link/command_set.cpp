@@ -8,14 +8,14 @@ namespace {
 constexpr int BaudCodeCount = 12;
 // "B00" and the command letter.
 constexpr int CommandLetterIndex = 3;
-// "B00F" and the four output flags.
-constexpr int OutputsCommandLength = 8;
 
 // Where a reply's fields are: 1-based position counted from its line feed, and length.
 struct Field
 {
     int first;
     int length;
+
+    constexpr int last() const { return first + length - 1; }
 };
 
 constexpr Field IdField{3, 2};
@@ -24,6 +24,23 @@ constexpr Field TextField{6, 8};
 constexpr Field ModeField{6, 1};
 // The polarity flags of "B00A", the input states of "B00F".
 constexpr Field FlagsField{6, 4};
+
+// The module's vocabulary, a row a command: its letter after "B00" and how many
+// characters follow it, the reply length the program insists on (0: any), the last
+// reply position it reads (0: the reply is only an acknowledgement), and whether it
+// sets something in the module.
+constexpr CommandRow Vocabulary[] = {
+    {"read identity", 'B', 0, IdentityReplyLength, TextField.last(), false},
+    {"read version", 'V', 0, 0, TextField.last(), false},
+    {"read mode", 'G', 0, 0, ModeField.last(), false},
+    {"read polarity", 'A', 0, 0, FlagsField.last(), false},
+    {"set ID", 'C', 10, 0, 0, true},
+    {"set line setting", 'E', 1, 0, 0, true},
+    {"set mode", 'G', 1, 0, 0, true},
+    {"set polarity", 'A', 16, 0, 0, true},
+    // The inputs are read only from a reply of its length.
+    {"set outputs, read inputs", 'F', 4, OutputsReplyLength, FlagsField.last(), false},
+};
 
 QByteArray read(const QByteArray &reply, Field field)
 {
@@ -97,34 +114,29 @@ QByteArray ReplyInputStates(const QByteArray &reply)
     return read(reply, FlagsField);
 }
 
+const CommandRow *CommandRowOf(const QByteArray &command)
+{
+    if (!command.startsWith("B00") || command.size() <= CommandLetterIndex)
+        return nullptr;
+    const char letter = command.at(CommandLetterIndex);
+    const qsizetype arguments = command.size() - CommandLetterIndex - 1;
+    for (const CommandRow &row : Vocabulary) {
+        if (row.letter == letter && row.argumentLength == arguments)
+            return &row;
+    }
+    return nullptr;
+}
+
 int LastPositionRead(const QByteArray &command)
 {
-    auto end = [](Field field) { return field.first + field.length - 1; };
-    if (command == Command::ReadIdentity)
-        return std::max(end(IdField), end(TextField));
-    if (command == Command::ReadVersion)
-        return end(TextField);
-    if (command == Command::ReadMode)
-        return end(ModeField);
-    if (command == Command::ReadPolarity ||
-        (command.startsWith("B00F") && command.size() == OutputsCommandLength))
-        return end(FlagsField);
-    return 0;
+    const CommandRow *row = CommandRowOf(command);
+    return row ? row->lastPositionRead : 0;
 }
 
 bool IsSettingCommand(const QByteArray &command)
 {
-    if (command.size() <= CommandLetterIndex + 1 || !command.startsWith("B00"))
-        return false;
-    switch (command.at(CommandLetterIndex)) {
-    case 'A': // the polarity flags follow
-    case 'C': // serial number and ID
-    case 'E': // the baud code
-    case 'G': // H or S
-        return true;
-    default:
-        return false;
-    }
+    const CommandRow *row = CommandRowOf(command);
+    return row && row->setsSomething;
 }
 
 char CommandLetter(const QByteArray &command)

@@ -49,6 +49,22 @@ QByteArray ReplyModeFlag(const QByteArray &reply);      // position 6 of "B00G"
 QByteArray ReplyPolarityFlags(const QByteArray &reply); // positions 6-9 of "B00A"
 QByteArray ReplyInputStates(const QByteArray &reply);   // positions 6-9 of "B00F"
 
+// One command of the module's vocabulary: how its text is formed ("B00", the letter and
+// that many characters), what the program accepts and reads of its reply. The workflows
+// and the frame log go by these rows; the simulated module keeps its own reading of the
+// protocol, so that a mistake here is caught rather than mirrored.
+struct CommandRow
+{
+    const char *name; // what it does, as the frame log says it
+    char letter;
+    int argumentLength;
+    int replyLength;      // the reply length insisted on; 0 for any
+    int lastPositionRead; // the last 1-based reply position read; 0 for none
+    bool setsSomething;   // ID, line setting, mode, polarity: the reply only acknowledges
+};
+
+// The row of a command text; none for a text that is no command of the module's.
+const CommandRow *CommandRowOf(const QByteArray &command);
 // The last 1-based reply position that the program reads of the reply to this command;
 // 0 for a command whose reply it does not read.
 int LastPositionRead(const QByteArray &command);

@@ -33,9 +33,11 @@ void runCycles(WorkflowContext &c)
             c.window.processMessages();
             services.sleepUntilUs(start + i * 1000LL);
         }
-        if (!c.exchange.SendCommand(SetOutputsCommand(c.choices.controls().outputs)))
+        const QByteArray command = SetOutputsCommand(c.choices.controls().outputs);
+        if (!c.exchange.SendCommand(command))
             return;
-        if (c.exchange.ReplyLength() == OutputsReplyLength)
+        // Other lengths are exchanges all the same, whose inputs are not read.
+        if (c.exchange.ReplyLength() == CommandRowOf(command)->replyLength)
             c.window.showInputs(FlagsFromField(ReplyInputStates(c.exchange.LastReply())));
     }
 }

@@ -30,10 +30,10 @@ struct WorkflowContext
     // A message row in the current language.
     QString text(int messageRow) const { return messages.text(messageRow, state.LanguageIndex); }
     void sleepMs(int milliseconds) const { port.services().sleepMs(milliseconds); }
-    // "B00B" answered with a reply of the identity's length.
+    // "B00B" answered with a reply of the length its row insists on.
     bool identityAnswered() const
     {
         return exchange.SendCommand(Command::ReadIdentity) &&
-               exchange.ReplyLength() == IdentityReplyLength;
+               exchange.ReplyLength() == CommandRowOf(Command::ReadIdentity)->replyLength;
     }
 };

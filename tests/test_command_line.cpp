@@ -432,13 +432,13 @@ void CommandLineTest::traceOfOneExchange()
     QCOMPARE(
         lines.takeAt(1),
         QByteArray("COM4 19200,e,8,1 low-latency - - refused: Inappropriate ioctl for device"));
-    QCOMPARE(lines[1], QByteArray("COM4 19200,e,8,1 tx \\tB00B09\\r 094230304230390d"));
+    QCOMPARE(lines[1], QByteArray("COM4 19200,e,8,1 tx \\tB00B09\\r 094230304230390d read identity"));
     QCOMPARE(lines[2], QByteArray("COM4 19200,e,8,1 rx \\n!01BTX04000161\\r "
                                   "0a21303142545830343030303136310d"));
     QCOMPARE(lines[3], QByteArray("COM4 19200,e,8,1 close - -"));
     QCOMPARE(lines[4], QByteArray("COM4 19200,e,8,1 open - -"));
     QVERIFY(lines.takeAt(5).contains(" low-latency "));
-    QCOMPARE(lines[5], QByteArray("COM4 19200,e,8,1 tx \\tB00V1D\\r 094230305631440d"));
+    QCOMPARE(lines[5], QByteArray("COM4 19200,e,8,1 tx \\tB00V1D\\r 094230305631440d read version"));
     QVERIFY2(lines[6].startsWith("COM4 19200,e,8,1 timeout - - waited="), lines[6].constData());
 }
 

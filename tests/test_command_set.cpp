@@ -13,6 +13,8 @@ class CommandSetTest : public QObject
     Q_OBJECT
 
 private slots:
+    void eachCommandItsRow_data();
+    void eachCommandItsRow();
     void requestChecksum_data();
     void requestChecksum();
     void baudRateCommand_data();
@@ -249,6 +251,39 @@ void CommandSetTest::naturalOrder()
     QVERIFY(NaturalLess(first, second));
     QVERIFY(!NaturalLess(second, first));
     QVERIFY(!NaturalLess(first, first));
+}
+
+void CommandSetTest::eachCommandItsRow_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QString>("row");          // empty: no command of the module's
+    QTest::addColumn<int>("lastPositionRead"); // of its reply
+    QTest::addColumn<bool>("setting");
+    QTest::newRow("B00B") << Command::ReadIdentity << "read identity" << 13 << false;
+    QTest::newRow("B00G") << Command::ReadMode << "read mode" << 6 << false;
+    QTest::newRow("B00GS") << Command::SetModeNormal << "set mode" << 0 << true;
+    QTest::newRow("B00A") << Command::ReadPolarity << "read polarity" << 9 << false;
+    QTest::newRow("B00A and sixteen flags")
+        << Command::FactoryPolarity << "set polarity" << 0 << true;
+    QTest::newRow("B00C") << SetIdCommand("TX040001", "07") << "set ID" << 0 << true;
+    QTest::newRow("B00EB") << *SetBaudRateCommand(11) << "set line setting" << 0 << true;
+    QTest::newRow("B00F1010") << SetOutputsCommand({true, false, true, false})
+                              << "set outputs, read inputs" << 9 << false;
+    QTest::newRow("B00F with three flags") << QByteArray("B00F101") << "" << 0 << false;
+    QTest::newRow("unknown letter") << QByteArray("B00X") << "" << 0 << false;
+    QTest::newRow("not B00") << QByteArray("00X") << "" << 0 << false;
+}
+
+void CommandSetTest::eachCommandItsRow()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(QString, row);
+    QFETCH(int, lastPositionRead);
+    QFETCH(bool, setting);
+    const CommandRow *found = CommandRowOf(command);
+    QCOMPARE(found ? QString::fromLatin1(found->name) : QString(), row);
+    QCOMPARE(LastPositionRead(command), lastPositionRead);
+    QCOMPARE(IsSettingCommand(command), setting);
 }
 
 QTEST_GUILESS_MAIN(CommandSetTest)

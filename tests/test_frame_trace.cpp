@@ -121,7 +121,7 @@ void FrameTraceTest::exchangeLines_data()
 
     QTest::newRow("answered") << Command::ReadIdentity << QList<Fault>{}
                               << QByteArrayList{open,
-                                                "program COM3 19200,e,8,1 tx " + request,
+                                                "program COM3 19200,e,8,1 tx " + request + " read identity",
                                                 "module COM3 19200,e,8,1 rx " + request,
                                                 "module COM3 19200,e,8,1 tx \\n!01BTX04000161\\r "
                                                 "0a21303142545830343030303136310d",
@@ -129,14 +129,14 @@ void FrameTraceTest::exchangeLines_data()
                                                 "0a21303142545830343030303136310d",
                                                 close};
     QTest::newRow("unanswered") << Command::ReadIdentity << one(FaultKind::NoReply)
-                                << QByteArrayList{open, "program COM3 19200,e,8,1 tx " + request,
+                                << QByteArrayList{open, "program COM3 19200,e,8,1 tx " + request + " read identity",
                                                   "module COM3 19200,e,8,1 rx-ignored " + request,
                                                   "program COM3 19200,e,8,1 timeout - - waited=Nms",
                                                   close};
     QTest::newRow("bad checksum")
         << Command::ReadIdentity << one(FaultKind::BadChecksum)
         << QByteArrayList{open,
-                          "program COM3 19200,e,8,1 tx " + request,
+                          "program COM3 19200,e,8,1 tx " + request + " read identity",
                           "module COM3 19200,e,8,1 rx " + request,
                           "module COM3 19200,e,8,1 tx \\n!01BTX0400019E\\r "
                           "0a21303142545830343030303139450d",
@@ -146,7 +146,7 @@ void FrameTraceTest::exchangeLines_data()
     QTest::newRow("bytes that never end a frame")
         << Command::ReadIdentity << one(FaultKind::StrayByte, '~')
         << QByteArrayList{open,
-                          "program COM3 19200,e,8,1 tx " + request,
+                          "program COM3 19200,e,8,1 tx " + request + " read identity",
                           "module COM3 19200,e,8,1 rx " + request,
                           "module COM3 19200,e,8,1 tx ~\\n!01BTX04000161\\r "
                           "7e0a21303142545830343030303136310d",
@@ -155,7 +155,7 @@ void FrameTraceTest::exchangeLines_data()
                           close};
     QTest::newRow("device gone") << Command::ReadIdentity << one(FaultKind::HangUp)
                                  << QByteArrayList{open,
-                                                   "program COM3 19200,e,8,1 tx " + request,
+                                                   "program COM3 19200,e,8,1 tx " + request + " read identity",
                                                    "module COM3 19200,e,8,1 rx " + request,
                                                    "module COM3 19200,e,8,1 hang-up - -",
                                                    "program COM3 19200,e,8,1 lost - -",
