@@ -1,24 +1,13 @@
 #include "port_access.h"
 
 #include "frame_trace.h"
-#include "line_drain.h"
-#include "line_readback.h"
 #include "mode_string.h"
 #include "port_diagnosis.h"
+#include "port_system.h"
 
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QLoggingCategory>
 #include <QSerialPort>
-
-#include <cerrno>
-#include <cstring>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/file.h>
-#include <termios.h>
-#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcLink, "tx4040.link", QtWarningMsg)
 
@@ -65,10 +54,11 @@ bool PortAccess::OpenPort(int portNumber, const QString &modeString)
     // are what a refused mode string leaves the port at, since QSerialPort applies its
     // own as it opens and cannot report the ones it found.
     QString reason;
-    if (!lockDevice(device, reason))
+    m_lock = OpenLocked(device, reason);
+    if (!m_lock.isValid())
         return openFailed(portNumber, device, reason);
-    auto found = std::make_unique<termios>();
-    if (!::isatty(m_lock.get()) || ::tcgetattr(m_lock.get(), found.get()) != 0) {
+    std::unique_ptr<FoundLine> found = FoundLine::read(m_lock.get());
+    if (!found) {
         m_lock.reset();
         return openFailed(portNumber, device, QStringLiteral("not a terminal"));
     }
@@ -87,23 +77,6 @@ bool PortAccess::OpenPort(int portNumber, const QString &modeString)
     traceEvent(QStringLiteral("open"));
     askLowLatency();
     applyModeString(modeString);
-    return true;
-}
-
-bool PortAccess::lockDevice(const QString &device, QString &reason)
-{
-    m_lock.reset(
-        ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!m_lock.isValid()) {
-        reason = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    if (::flock(m_lock.get(), LOCK_EX | LOCK_NB) != 0) {
-        reason = errno == EWOULDBLOCK ? QStringLiteral("busy: another program holds its lock")
-                                      : QString::fromLocal8Bit(std::strerror(errno));
-        m_lock.reset();
-        return false;
-    }
     return true;
 }
 
@@ -146,8 +119,10 @@ void PortAccess::applyModeString(const QString &modeString)
                          m_port->setParity(settings->parity) &&
                          m_port->setStopBits(settings->stopBits) &&
                          m_port->setFlowControl(QSerialPort::NoFlowControl);
+    // Only the line itself goes back (rate, framing, flow control); the raw mode that
+    // QSerialPort set for reading stays.
     if (!applied)
-        restoreFoundLineSettings();
+        m_foundSettings->restoreLine(int(m_port->handle()));
     m_port->clearError();
     if (!settings)
         return;
@@ -159,22 +134,6 @@ void PortAccess::applyModeString(const QString &modeString)
     m_linkFailure = m_portName + QStringLiteral(": ") + notTaken;
     qCWarning(lcLink, "%s", qPrintable(m_linkFailure));
     traceEvent(QStringLiteral("setting-refused"), {}, notTaken);
-}
-
-void PortAccess::restoreFoundLineSettings()
-{
-    // Only the line itself goes back (rate, framing, flow control); the raw mode
-    // that QSerialPort set for reading stays.
-    termios current{};
-    if (::tcgetattr(m_port->handle(), &current) != 0)
-        return;
-    const tcflag_t lineFlags = CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS | CMSPAR;
-    current.c_cflag = (current.c_cflag & ~lineFlags) | (m_foundSettings->c_cflag & lineFlags);
-    const tcflag_t softwareFlow = IXON | IXOFF | IXANY;
-    current.c_iflag = (current.c_iflag & ~softwareFlow) | (m_foundSettings->c_iflag & softwareFlow);
-    ::cfsetispeed(&current, ::cfgetispeed(m_foundSettings.get()));
-    ::cfsetospeed(&current, ::cfgetospeed(m_foundSettings.get()));
-    ::tcsetattr(m_port->handle(), TCSANOW, &current);
 }
 
 void PortAccess::ClosePort()
@@ -249,13 +208,12 @@ PortAccess::ReadResult PortAccess::ReadByte(quint8 &byte)
     if (m_port->bytesAvailable() == 0) {
         // Waited on here rather than in QSerialPort, which takes a hang-up for an idle
         // line and would spin through the millisecond.
-        pollfd line{int(m_port->handle()), POLLIN, 0};
-        const int ready = ::poll(&line, 1, 1);
-        if (ready > 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        const LineWait waited = WaitForInput(int(m_port->handle()), 1);
+        if (waited == LineWait::HungUp) {
             noticeLost();
             return ReadResult::Lost;
         }
-        if (ready > 0)
+        if (waited == LineWait::Readable)
             m_port->waitForReadyRead(0);
     }
     char c = 0;

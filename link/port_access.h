@@ -1,8 +1,8 @@
 #pragma once
 
 #include "link_services.h"
-#include "low_latency.h"
 #include "port_map.h"
+#include "port_system.h"
 #include "unique_fd.h"
 
 #include <QByteArray>
@@ -11,7 +11,6 @@
 #include <memory>
 
 class QSerialPort;
-struct termios;
 
 // The serial port of the link: at most one port open at a time, opened for exclusive
 // use by its number with a mode string, read one byte at a time with a 1 ms limit,
@@ -90,12 +89,8 @@ public:
                     const QString &detail = {}) const;
 
 private:
-    // Takes the advisory lock on the first descriptor of the device; false when another
-    // program holds it.
-    bool lockDevice(const QString &device, QString &reason);
     void askLowLatency();
     void applyModeString(const QString &modeString);
-    void restoreFoundLineSettings();
     void writeOut(const char *bytes, int count);
     // Keeps why port n did not open; the diagnosis's reason where it finds one.
     bool openFailed(int portNumber, const QString &device, const QString &reason);
@@ -109,7 +104,7 @@ private:
     UniqueFd m_lock;
     std::unique_ptr<QSerialPort> m_port;
     LowLatency m_lowLatency;
-    std::unique_ptr<termios> m_foundSettings;
+    std::unique_ptr<FoundLine> m_foundSettings;
     QString m_lastOpenFailure;
     bool m_lastOpenFoundNothing = false;
     QString m_linkFailure;

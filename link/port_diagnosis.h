@@ -35,10 +35,5 @@ struct PortDiagnosis
     QString stateName() const;
 };
 
-// The process that holds an advisory lock (flock) on a file, from the text of
-// /proc/locks; the file as its file system's device number and its inode. 0 for none
-// other than self.
-qint64 FlockHolder(const QByteArray &procLocks, quint64 fileSystem, quint64 inode, qint64 self);
-
 // Looks at what port n names without opening it: nothing reaches the device.
 PortDiagnosis DiagnosePort(const PortMap &map, int portNumber);

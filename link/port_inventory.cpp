@@ -1,15 +1,10 @@
 #include "port_inventory.h"
 
-#include "low_latency.h"
 #include "stable_port_names.h"
 #include "system_consoles.h"
-#include "unique_fd.h"
+#include "port_system.h"
 
-#include <QFile>
 #include <QSerialPortInfo>
-
-#include <fcntl.h>
-#include <sys/file.h>
 
 namespace {
 
@@ -19,9 +14,9 @@ constexpr int SearchedPorts = 16;
 // answer. A port someone holds (an flock, as terminal programs take) is left alone.
 PortEntry::LowLatencyAnswer askLowLatency(const QString &device, QString &refusal)
 {
-    const UniqueFd fd(
-        ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.isValid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+    QString busy;
+    const UniqueFd fd = OpenLocked(device, busy);
+    if (!fd.isValid())
         return PortEntry::LowLatencyAnswer::NotAsked;
     LowLatency lowLatency;
     const bool taken = lowLatency.request(fd.get());

@@ -10,20 +10,7 @@
 
 #include <algorithm>
 
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#endif
-
 namespace {
-
-#ifdef Q_OS_LINUX
-// Unix98 pseudo-terminal slaves.
-bool isPseudoTerminalMajor(unsigned int major)
-{
-    return major >= 136 && major <= 143;
-}
-#endif
 
 QString systemPortDevice(int portNumber)
 {
@@ -114,46 +101,6 @@ QString PortMap::emptyFolderWarning() const
                           "no serial port at all: add COM<n> links to it, or remove it to use the "
                           "system's ports")
         .arg(m_portsFolder);
-}
-
-bool IsPseudoTerminal(const QString &path)
-{
-#ifdef Q_OS_LINUX
-    struct stat st
-    {
-    };
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISCHR(st.st_mode) &&
-           isPseudoTerminalMajor(::major(st.st_rdev));
-#else
-    Q_UNUSED(path);
-    return false;
-#endif
-}
-
-bool IsTerminalDevice(const QString &path)
-{
-#ifdef Q_OS_UNIX
-    struct stat st
-    {
-    };
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISCHR(st.st_mode))
-        return false;
-#ifdef Q_OS_LINUX
-    const unsigned int major = ::major(st.st_rdev);
-    // Unix98 pseudo-terminal slaves have no sysfs entry.
-    if (isPseudoTerminalMajor(major))
-        return true;
-    const QString subsystem =
-        QFileInfo(
-            QStringLiteral("/sys/dev/char/%1:%2/subsystem").arg(major).arg(::minor(st.st_rdev)))
-            .canonicalFilePath();
-    return subsystem.endsWith(QStringLiteral("/tty"));
-#else
-    return true;
-#endif
-#else
-    return !path.isEmpty();
-#endif
 }
 
 bool NaturalLess(const QString &a, const QString &b)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "port_system.h"
+
 #include <QList>
 #include <QString>
 
@@ -37,13 +39,6 @@ public:
 private:
     QString m_portsFolder;
 };
-
-// True for character devices that are terminals: serial ports and pseudo-terminals.
-// Decided without opening the device, since opening some devices has side effects.
-bool IsTerminalDevice(const QString &path);
-
-// True for a pseudo-terminal's slave side (Linux).
-bool IsPseudoTerminal(const QString &path);
 
 // Natural order of device names: ttyS2 before ttyS10.
 bool NaturalLess(const QString &a, const QString &b);

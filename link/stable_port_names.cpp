@@ -6,28 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-UsbAdapter UsbAdapterOf(const QString &device)
-{
-    UsbAdapter adapter;
-    const QString top = QFileInfo(SysfsRoot()).canonicalFilePath();
-    QString folder = QFileInfo(SysfsRoot() + QStringLiteral("/class/tty/") +
-                               QFileInfo(device).fileName() + QStringLiteral("/device"))
-                         .canonicalFilePath();
-    // The tty hangs on a USB interface, which hangs on the USB device; the walk ends at
-    // the top of sysfs, which no device is above.
-    while (!folder.isEmpty() && folder != top && folder != u"/") {
-        if (QFileInfo::exists(folder + QStringLiteral("/idVendor"))) {
-            adapter.isUsb = true;
-            QFile serial(folder + QStringLiteral("/serial"));
-            if (serial.open(QIODevice::ReadOnly))
-                adapter.serialNumber = QString::fromLocal8Bit(serial.readLine(256)).trimmed();
-            return adapter;
-        }
-        folder = QFileInfo(folder).path();
-    }
-    return adapter;
-}
-
 QString SerialLinkTo(const QString &device, const QString &kind)
 {
     const QString real = QFileInfo(device).canonicalFilePath();

@@ -1,21 +1,8 @@
 #pragma once
 
+#include "port_system.h"
+
 #include <QString>
-
-// What sysfs tells of the USB adapter behind a serial device.
-struct UsbAdapter
-{
-    bool isUsb = false;   // the device hangs on a USB device
-    QString serialNumber; // that USB device's serial number; empty where it has none
-
-    // Most CH340s: udev gives every such adapter of one kind the same by-id name and
-    // keeps it for one of them only, so none can be told apart but by its USB socket.
-    bool lacksSerialNumber() const { return isUsb && serialNumber.isEmpty(); }
-};
-
-// Looked up from <SysfsRoot>/class/tty/<name>/device, up to the first folder holding
-// idVendor.
-UsbAdapter UsbAdapterOf(const QString &device);
 
 // The link in <DevSerialRoot>/<kind> ("by-id" or "by-path") that resolves to device;
 // empty where there is none.

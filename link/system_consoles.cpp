@@ -1,19 +1,10 @@
 #include "system_consoles.h"
 
-#include <QFile>
+#include "port_system.h"
+
 #include <QRegularExpression>
 
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-
 namespace {
-
-QByteArray fileText(const QString &path)
-{
-    QFile file(path);
-    // These files are small; the bound only guards against a strange one.
-    return file.open(QIODevice::ReadOnly) ? file.read(64 * 1024) : QByteArray();
-}
 
 void addDevice(QStringList &devices, const QByteArray &name)
 {
@@ -41,22 +32,13 @@ QStringList ConsoleDevices(const QByteArray &procConsoles, const QByteArray &act
 
 QStringList SystemConsoleDevices()
 {
-    return ConsoleDevices(fileText(QStringLiteral("/proc/consoles")),
-                          fileText(QStringLiteral("/sys/class/tty/console/active")));
+    return ConsoleDevices(ProcConsolesText(), ActiveConsolesText());
 }
 
 bool IsConsole(const QString &device)
 {
     static const QRegularExpression virtualConsole(QStringLiteral("^/dev/tty[0-9]*$"));
-    if (device == u"/dev/console" || device == u"/dev/ptmx" ||
-        virtualConsole.match(device).hasMatch() || SystemConsoleDevices().contains(device))
-        return true;
-    struct stat st
-    {
-    };
-    if (::stat(QFile::encodeName(device).constData(), &st) != 0 || !S_ISCHR(st.st_mode))
-        return false;
-    // Major 5: /dev/tty, /dev/console, /dev/ptmx; major 4 below 64: the virtual consoles.
-    const unsigned int major = ::major(st.st_rdev);
-    return major == 5 || (major == 4 && ::minor(st.st_rdev) < 64);
+    return device == u"/dev/console" || device == u"/dev/ptmx" ||
+           virtualConsole.match(device).hasMatch() || SystemConsoleDevices().contains(device) ||
+           HasConsoleNumber(device);
 }
