@@ -50,10 +50,9 @@ WorkResult CliSession::readAtRememberedPlace()
     return scan(limits);
 }
 
-WorkResult CliSession::run(WorkResult (Workflows::*workflow)(ModuleWindow &,
-                                                             const OperatorChoices &))
+WorkResult CliSession::run(Workflows::Workflow workflow)
 {
-    return (m_workflows.*workflow)(m_window, m_choices);
+    return m_workflows.run(workflow, m_window, m_choices);
 }
 
 int CliSession::statusOf(const WorkResult &result)

@@ -41,7 +41,7 @@ public:
     WorkResult scan(const ScanLimits &limits);
     // The scan's first phase and its information, at the remembered place only.
     WorkResult readAtRememberedPlace();
-    WorkResult run(WorkResult (Workflows::*workflow)(ModuleWindow &, const OperatorChoices &));
+    WorkResult run(Workflows::Workflow workflow);
     void stopLiveLoop() { m_workflows.stopLiveLoop(); }
 
     // The exit status of a workflow's result: done, the module did not answer (or went

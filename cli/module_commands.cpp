@@ -6,6 +6,9 @@
 #include "console_output.h"
 #include "exit_status.h"
 #include "module_facts.h"
+#include "live_io.h"
+#include "module_identity.h"
+#include "module_mode.h"
 #include "module_scan.h"
 
 #include <QCoreApplication>
@@ -182,7 +185,7 @@ int RunSetId(CliSession &session, const QString &moduleId)
     if (!moduleReadFirst(session, status))
         return status;
     session.choices().moduleId = moduleId;
-    return reportSetting(session, session.run(&Workflows::setModuleId));
+    return reportSetting(session, session.run(SetModuleId));
 }
 
 int RunSetSetting(CliSession &session, int settingIndex)
@@ -191,7 +194,7 @@ int RunSetSetting(CliSession &session, int settingIndex)
     if (!moduleReadFirst(session, status))
         return status;
     session.choices().baudRateIndex = settingIndex;
-    const WorkResult result = session.run(&Workflows::setModuleBaudRate);
+    const WorkResult result = session.run(SetModuleBaudRate);
     if (result.outcome == Outcome::Success)
         rememberSetting(session, settingIndex);
     return reportSetting(session, result);
@@ -206,7 +209,7 @@ int RunSetMode(CliSession &session, OutputMode mode, std::optional<FourFlags> po
     // Without --polarity the module keeps the polarity it was just read with.
     session.choices().mode = mode;
     session.choices().polarity = polarity.value_or(read->polarity.value_or(FourFlags{}));
-    return reportSetting(session, session.run(&Workflows::setModuleMode));
+    return reportSetting(session, session.run(SetModuleMode));
 }
 
 int RunFactory(CliSession &session)
@@ -214,7 +217,7 @@ int RunFactory(CliSession &session)
     int status = 0;
     if (!moduleReadFirst(session, status))
         return status;
-    const WorkResult result = session.run(&Workflows::setFactoryDefault);
+    const WorkResult result = session.run(SetFactoryDefault);
     // The module now listens at the factory setting.
     if (result.outcome == Outcome::Success)
         rememberSetting(session, DefaultBaudRateIndex);
@@ -240,7 +243,7 @@ int RunWatch(CliSession &session, const WatchRequest &request)
     session.choices().outputs = request.outputs;
     WorkResult result;
     for (;;) {
-        result = session.run(&Workflows::processModule);
+        result = session.run(ProcessModule);
         if (!request.reconnect || !result.has(Reason::Kind::DeviceGone) || session.stopped())
             break;
         const int port = result.facts.port;

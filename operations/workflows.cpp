@@ -1,10 +1,7 @@
 #include "workflows.h"
 
 #include "live_io.h"
-#include "module_identity.h"
-#include "module_mode.h"
 #include "module_scan.h"
-#include "workflow_context.h"
 
 Workflows::Workflows(SharedState &state, const MessageTable &messages,
                      const StoredSettings &settings, const PortMap &ports,
@@ -32,16 +29,10 @@ CommandExchange &Workflows::exchange()
     return *m_exchange;
 }
 
-WorkResult Workflows::run(WorkResult (*workflow)(WorkflowContext &), ModuleWindow &window,
-                          const OperatorChoices &choices)
+WorkResult Workflows::run(Workflow workflow, ModuleWindow &window, const OperatorChoices &choices)
 {
     WorkflowContext context = contextFor(window, choices);
     return workflow(context);
-}
-
-WorkResult Workflows::scanModule(ModuleWindow &window, const OperatorChoices &choices)
-{
-    return run(ScanModule, window, choices);
 }
 
 WorkResult Workflows::scanModule(ModuleWindow &window, const OperatorChoices &choices,
@@ -49,31 +40,6 @@ WorkResult Workflows::scanModule(ModuleWindow &window, const OperatorChoices &ch
 {
     WorkflowContext context = contextFor(window, choices);
     return ScanModule(context, limits);
-}
-
-WorkResult Workflows::setModuleId(ModuleWindow &window, const OperatorChoices &choices)
-{
-    return run(SetModuleId, window, choices);
-}
-
-WorkResult Workflows::setModuleBaudRate(ModuleWindow &window, const OperatorChoices &choices)
-{
-    return run(SetModuleBaudRate, window, choices);
-}
-
-WorkResult Workflows::setModuleMode(ModuleWindow &window, const OperatorChoices &choices)
-{
-    return run(SetModuleMode, window, choices);
-}
-
-WorkResult Workflows::setFactoryDefault(ModuleWindow &window, const OperatorChoices &choices)
-{
-    return run(SetFactoryDefault, window, choices);
-}
-
-WorkResult Workflows::processModule(ModuleWindow &window, const OperatorChoices &choices)
-{
-    return run(ProcessModule, window, choices);
 }
 
 void Workflows::allOutputs(ModuleWindow &window, const OperatorChoices &choices)

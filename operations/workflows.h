@@ -33,14 +33,13 @@ public:
     Workflows(const Workflows &) = delete;
     Workflows &operator=(const Workflows &) = delete;
 
-    WorkResult scanModule(ModuleWindow &window, const OperatorChoices &choices);
+    // Runs one of the workflows (ScanModule, SetModuleId, ProcessModule ...) on that
+    // window, and returns what happened.
+    using Workflow = WorkResult (*)(WorkflowContext &);
+    WorkResult run(Workflow workflow, ModuleWindow &window, const OperatorChoices &choices);
+    // The scan kept to some ports, or to the remembered place.
     WorkResult scanModule(ModuleWindow &window, const OperatorChoices &choices,
                           const ScanLimits &limits);
-    WorkResult setModuleId(ModuleWindow &window, const OperatorChoices &choices);
-    WorkResult setModuleBaudRate(ModuleWindow &window, const OperatorChoices &choices);
-    WorkResult setModuleMode(ModuleWindow &window, const OperatorChoices &choices);
-    WorkResult setFactoryDefault(ModuleWindow &window, const OperatorChoices &choices);
-    WorkResult processModule(ModuleWindow &window, const OperatorChoices &choices);
     void allOutputs(ModuleWindow &window, const OperatorChoices &choices);
 
     // Asks a running live loop to end after its cycle, as a second press does.
@@ -57,9 +56,6 @@ public:
     CommandExchange &exchange();
 
 private:
-    WorkResult run(WorkResult (*workflow)(WorkflowContext &), ModuleWindow &window,
-                   const OperatorChoices &choices);
-
     SharedState &m_state;
     const MessageTable &m_messages;
     const StoredSettings &m_settings;

@@ -1,6 +1,10 @@
 #include "frm_module.h"
 
 #include "baud_rate_modes.h"
+#include "live_io.h"
+#include "module_identity.h"
+#include "module_mode.h"
+#include "module_scan.h"
 #include "pictures.h"
 #include "shape_widget.h"
 #include "stored_place.h"
@@ -315,32 +319,32 @@ void TfrmModule::btnExitClick()
 
 void TfrmModule::btnScanClick()
 {
-    m_workflows.scanModule(*this, *this);
+    m_workflows.run(ScanModule, *this, *this);
 }
 
 void TfrmModule::btnIDClick()
 {
-    m_workflows.setModuleId(*this, *this);
+    m_workflows.run(SetModuleId, *this, *this);
 }
 
 void TfrmModule::btnBaudRateClick()
 {
-    m_workflows.setModuleBaudRate(*this, *this);
+    m_workflows.run(SetModuleBaudRate, *this, *this);
 }
 
 void TfrmModule::btnModeClick()
 {
-    m_workflows.setModuleMode(*this, *this);
+    m_workflows.run(SetModuleMode, *this, *this);
 }
 
 void TfrmModule::btnFactoryClick()
 {
-    m_workflows.setFactoryDefault(*this, *this);
+    m_workflows.run(SetFactoryDefault, *this, *this);
 }
 
 void TfrmModule::btnProcessClick()
 {
-    m_workflows.processModule(*this, *this);
+    m_workflows.run(ProcessModule, *this, *this);
 }
 
 void TfrmModule::btnAllClick()
