@@ -68,8 +68,11 @@ int CliSession::statusOf(const WorkResult &result)
 
 void CliSession::printOutcome(const WorkResult &result)
 {
-    if (!result.message.isEmpty())
-        WriteTo(stdout, result.message.toUtf8() + '\n');
+    if (result.message.isEmpty())
+        return;
+    // A result on standard output; a failure, with its reasons, on standard error.
+    const bool done = result.outcome == Outcome::Success || result.outcome == Outcome::Stopped;
+    WriteTo(done ? stdout : stderr, result.message.toUtf8() + '\n');
 }
 
 void CliSession::tellReasons(const WorkResult &result) const

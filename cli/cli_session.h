@@ -47,7 +47,8 @@ public:
     // The exit status of a workflow's result: done, the module did not answer (or went
     // away, or said no), or no port could be opened at all.
     static int statusOf(const WorkResult &result);
-    // The result's message as a line on standard output, if it has one.
+    // The result's message as a line, if it has one: on standard output where the work
+    // was done, else on standard error.
     static void printOutcome(const WorkResult &result);
     // Why it failed, one reason a line on standard error, and that a stop from outside
     // cut it short.

@@ -12,6 +12,7 @@
 #include "port_mapping_commands.h"
 #include "ports_report.h"
 #include "program_version.h"
+#include "subcommand_help.h"
 
 #include <QCommandLineParser>
 
@@ -19,42 +20,24 @@
 
 namespace {
 
-const char Usage[] =
-    "Usage: tx4040 SUBCOMMAND [OPTIONS]\n"
-    "The VANTREL TX4040 module from a terminal.\n\n"
-    "Subcommands:\n"
-    "  ports [--json]        each COM number, its device, and whether you can open it now\n"
-    "  map N DEVICE          link COM N to DEVICE by its stable name in /dev/serial (the\n"
-    "                        first map keeps the system's numbers of the other ports)\n"
-    "  unmap N               remove COM N's link (the last one: back to the system's list)\n"
-    "  scan [--port N] [--setting S] [--every-port] [--json] [--no-store]\n"
-    "                        find the module: the remembered place first, then COM1 to\n"
-    "                        COM16 at all twelve settings (--setting: at S only);\n"
-    "                        --every-port searches every port at once and lists every\n"
-    "                        module found\n"
-    "  info [--json]         read the module at the remembered place\n"
-    "  set-id NN             set the module's ID (1 to 99)\n"
-    "  set-setting MODE      set the module's serial line setting (e.g. 9600,e,8,1, or\n"
-    "                        its index 0 to 11)\n"
-    "  set-mode hold|normal [--polarity 0101]\n"
-    "                        set the output mode and the input polarity (DI1 to DI4)\n"
-    "  factory               restore the factory settings\n"
-    "  watch [--outputs 1010] [--cycles N] [--json] [--reconnect]\n"
-    "                        drive the outputs (DO1 to DO4) and print each change of the\n"
-    "                        inputs until Ctrl+C, SIGTERM or N readings; --reconnect\n"
-    "                        waits for a device that went away and goes on\n\n"
-    "The setting subcommands and watch read the module at the remembered place first.\n\n"
-    "Options of the subcommands that talk to the module:\n"
-    "  --trace FILE          log every frame to FILE (- for standard error)\n"
-    "  --language L          English, ChineseGB or ChineseBIG5 for the messages\n\n"
-    "Options: --help, --version\n\n"
-    "Exit status: 0 done; 1 the module did not answer or refused; 2 usage;\n"
-    "3 the port cannot be opened (the reason on standard error).\n";
-
-int usageError(const QString &message)
+int usageError(const QString &message, const QString &subcommand = {})
 {
-    WriteTo(stderr, "tx4040: " + message.toUtf8() + "\n(tx4040 --help tells more)\n");
+    const QByteArray more = subcommand.isEmpty() ? QByteArray("tx4040 --help")
+                                                 : "tx4040 " + subcommand.toUtf8() + " --help";
+    WriteTo(stderr, "tx4040: " + message.toUtf8() + "\n(" + more + " tells more)\n");
     return ExitStatus::Usage;
+}
+
+// --json and -j, --port and -p, in every subcommand that takes them.
+QCommandLineOption jsonOption()
+{
+    return QCommandLineOption(QStringList{QStringLiteral("j"), QStringLiteral("json")});
+}
+
+QCommandLineOption portOption()
+{
+    return QCommandLineOption(QStringList{QStringLiteral("p"), QStringLiteral("port")}, {},
+                              QStringLiteral("N"));
 }
 
 // A subcommand's options and arguments, with the options every module subcommand takes.
@@ -66,25 +49,31 @@ public:
         : m_subcommand(subcommand), m_talksToModule(talksToModule)
     {
         m_parser.addOptions(options);
+        m_parser.addOption(m_help);
         if (talksToModule)
             m_parser.addOptions({m_trace, m_language});
     }
 
-    // False (having said why) for options or a count of arguments the subcommand does not
-    // take.
-    bool parse(const QStringList &arguments, int positionalCount)
+    // The exit status to end with at once: the subcommand's usage printed for --help,
+    // or options or a count of arguments it does not take (having said why); none to go
+    // on.
+    std::optional<int> parse(const QStringList &arguments, int positionalCount)
     {
         if (!m_parser.parse(QStringList{QStringLiteral("tx4040")} + arguments))
-            return fail(m_parser.errorText());
-        if (m_parser.positionalArguments().size() != positionalCount) {
-            return fail(positionalCount == 0
-                            ? QStringLiteral("%1 takes no arguments").arg(m_subcommand)
-                            : QStringLiteral("%1 takes %2 argument%3")
-                                  .arg(m_subcommand)
-                                  .arg(positionalCount)
-                                  .arg(positionalCount > 1 ? QStringLiteral("s") : QString()));
+            return failWith(m_parser.errorText());
+        if (m_parser.isSet(m_help)) {
+            WriteTo(stdout, SubcommandUsage(m_subcommand));
+            return ExitStatus::Done;
         }
-        return true;
+        if (m_parser.positionalArguments().size() != positionalCount) {
+            return failWith(positionalCount == 0
+                                ? QStringLiteral("%1 takes no arguments").arg(m_subcommand)
+                                : QStringLiteral("%1 takes %2 argument%3")
+                                      .arg(m_subcommand)
+                                      .arg(positionalCount)
+                                      .arg(positionalCount > 1 ? QStringLiteral("s") : QString()));
+        }
+        return std::nullopt;
     }
 
     QString positional(int index) const { return m_parser.positionalArguments().value(index); }
@@ -115,12 +104,18 @@ public:
         m_error = message;
         return false;
     }
-    int usageError() const { return ::usageError(m_error); }
+    int failWith(const QString &message)
+    {
+        fail(message);
+        return usageError();
+    }
+    int usageError() const { return ::usageError(m_error, m_subcommand); }
 
 private:
     QString m_subcommand;
     bool m_talksToModule;
     QCommandLineParser m_parser;
+    const QCommandLineOption m_help{QStringList{QStringLiteral("h"), QStringLiteral("help")}};
     const QCommandLineOption m_trace{QStringLiteral("trace"), {}, QStringLiteral("FILE")};
     const QCommandLineOption m_language{QStringLiteral("language"), {}, QStringLiteral("L")};
     QString m_error;
@@ -139,10 +134,10 @@ template <typename Command> int withSession(Arguments &parsed, Command command, 
 
 int ports(const QStringList &arguments)
 {
-    const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption json = jsonOption();
     Arguments parsed(QStringLiteral("ports"), {json}, false);
-    if (!parsed.parse(arguments, 0))
-        return parsed.usageError();
+    if (const std::optional<int> done = parsed.parse(arguments, 0))
+        return *done;
     const PortMap map(PortsFolder());
     const QList<PortEntry> entries = ListPorts(map);
     const QString warning = map.emptyFolderWarning();
@@ -164,8 +159,8 @@ std::optional<int> mappedPortArgument(Arguments &parsed)
 int map(const QStringList &arguments)
 {
     Arguments parsed(QStringLiteral("map"), {}, false);
-    if (!parsed.parse(arguments, 2))
-        return parsed.usageError();
+    if (const std::optional<int> done = parsed.parse(arguments, 2))
+        return *done;
     const std::optional<int> number = mappedPortArgument(parsed);
     return number ? RunMap(*number, parsed.positional(1)) : parsed.usageError();
 }
@@ -173,22 +168,22 @@ int map(const QStringList &arguments)
 int unmap(const QStringList &arguments)
 {
     Arguments parsed(QStringLiteral("unmap"), {}, false);
-    if (!parsed.parse(arguments, 1))
-        return parsed.usageError();
+    if (const std::optional<int> done = parsed.parse(arguments, 1))
+        return *done;
     const std::optional<int> number = mappedPortArgument(parsed);
     return number ? RunUnmap(*number) : parsed.usageError();
 }
 
 int scan(const QStringList &arguments)
 {
-    const QCommandLineOption port(QStringLiteral("port"), {}, QStringLiteral("N"));
+    const QCommandLineOption port = portOption();
     const QCommandLineOption setting(QStringLiteral("setting"), {}, QStringLiteral("S"));
     const QCommandLineOption everyPort(QStringLiteral("every-port"));
-    const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption json = jsonOption();
     const QCommandLineOption noStore(QStringLiteral("no-store"));
     Arguments parsed(QStringLiteral("scan"), {port, setting, everyPort, json, noStore}, true);
-    if (!parsed.parse(arguments, 0))
-        return parsed.usageError();
+    if (const std::optional<int> done = parsed.parse(arguments, 0))
+        return *done;
     ScanRequest request;
     request.json = parsed.isSet(json);
     if (parsed.isSet(port)) {
@@ -215,10 +210,10 @@ int scan(const QStringList &arguments)
 
 int info(const QStringList &arguments)
 {
-    const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption json = jsonOption();
     Arguments parsed(QStringLiteral("info"), {json}, true);
-    if (!parsed.parse(arguments, 0))
-        return parsed.usageError();
+    if (const std::optional<int> done = parsed.parse(arguments, 0))
+        return *done;
     return withSession(parsed,
                        [&](CliSession &session) { return RunInfo(session, parsed.isSet(json)); });
 }
@@ -226,8 +221,8 @@ int info(const QStringList &arguments)
 int setId(const QStringList &arguments)
 {
     Arguments parsed(QStringLiteral("set-id"), {}, true);
-    if (!parsed.parse(arguments, 1))
-        return parsed.usageError();
+    if (const std::optional<int> done = parsed.parse(arguments, 1))
+        return *done;
     const std::optional<QString> id = ModuleIdArgument(parsed.positional(0));
     if (!id)
         return usageError(
@@ -238,8 +233,8 @@ int setId(const QStringList &arguments)
 int setSetting(const QStringList &arguments)
 {
     Arguments parsed(QStringLiteral("set-setting"), {}, true);
-    if (!parsed.parse(arguments, 1))
-        return parsed.usageError();
+    if (const std::optional<int> done = parsed.parse(arguments, 1))
+        return *done;
     const std::optional<int> index = SettingArgument(parsed.positional(0));
     if (!index)
         return usageError(
@@ -251,8 +246,8 @@ int setMode(const QStringList &arguments)
 {
     const QCommandLineOption polarity(QStringLiteral("polarity"), {}, QStringLiteral("0101"));
     Arguments parsed(QStringLiteral("set-mode"), {polarity}, true);
-    if (!parsed.parse(arguments, 1))
-        return parsed.usageError();
+    if (const std::optional<int> done = parsed.parse(arguments, 1))
+        return *done;
     const std::optional<OutputMode> mode = ModeArgument(parsed.positional(0));
     if (!mode)
         return usageError(
@@ -271,8 +266,8 @@ int setMode(const QStringList &arguments)
 int factory(const QStringList &arguments)
 {
     Arguments parsed(QStringLiteral("factory"), {}, true);
-    if (!parsed.parse(arguments, 0))
-        return parsed.usageError();
+    if (const std::optional<int> done = parsed.parse(arguments, 0))
+        return *done;
     return withSession(parsed, RunFactory);
 }
 
@@ -280,11 +275,11 @@ int watch(const QStringList &arguments)
 {
     const QCommandLineOption outputs(QStringLiteral("outputs"), {}, QStringLiteral("1010"));
     const QCommandLineOption cycles(QStringLiteral("cycles"), {}, QStringLiteral("N"));
-    const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption json = jsonOption();
     const QCommandLineOption reconnect(QStringLiteral("reconnect"));
     Arguments parsed(QStringLiteral("watch"), {outputs, cycles, json, reconnect}, true);
-    if (!parsed.parse(arguments, 0))
-        return parsed.usageError();
+    if (const std::optional<int> done = parsed.parse(arguments, 0))
+        return *done;
     WatchRequest request;
     if (parsed.isSet(outputs)) {
         const std::optional<FourFlags> flags = FlagsArgument(parsed.value(outputs));
@@ -309,13 +304,42 @@ int watch(const QStringList &arguments)
 
 int RunCommandLine(const QStringList &arguments)
 {
-    const QString subcommand = arguments.value(0);
-    if (subcommand == u"--help" || subcommand == u"-h") {
-        WriteTo(stdout, Usage);
-        return ExitStatus::Done;
+    // Options before the subcommand: the program's own, and the shared ones, which go
+    // on to the subcommand.
+    QStringList carried;
+    qsizetype at = 0;
+    for (; at < arguments.size() && arguments.at(at).startsWith(u'-'); ++at) {
+        const QString option = arguments.at(at);
+        if (option == u"--help" || option == u"-h") {
+            WriteTo(stdout, ProgramUsage());
+            return ExitStatus::Done;
+        }
+        if (option == u"--version" || option == u"-V") {
+            WriteTo(stdout, QByteArray("tx4040 ") + ProgramVersion + '\n');
+            return ExitStatus::Done;
+        }
+        if (option.startsWith(QStringLiteral("--trace=")) ||
+            option.startsWith(QStringLiteral("--language="))) {
+            carried << option;
+        } else if ((option == u"--trace" || option == u"--language") && at + 1 < arguments.size()) {
+            carried << option << arguments.at(at + 1);
+            ++at;
+        } else {
+            return usageError(
+                QStringLiteral("unknown option before the subcommand: %1").arg(option));
+        }
     }
-    if (subcommand == u"--version") {
-        WriteTo(stdout, QByteArray("tx4040 ") + ProgramVersion + '\n');
+    const QString subcommand = arguments.value(at);
+    const QStringList rest = arguments.mid(at + 1) + carried;
+    if (subcommand == u"help") {
+        if (rest.isEmpty()) {
+            WriteTo(stdout, ProgramUsage());
+            return ExitStatus::Done;
+        }
+        const QByteArray usage = SubcommandUsage(rest.first());
+        if (usage.isEmpty())
+            return usageError(QStringLiteral("unknown subcommand: %1").arg(rest.first()));
+        WriteTo(stdout, usage);
         return ExitStatus::Done;
     }
     const struct
@@ -334,7 +358,7 @@ int RunCommandLine(const QStringList &arguments)
                        {u"watch", watch}};
     for (const auto &entry : subcommands) {
         if (subcommand == entry.name)
-            return entry.run(arguments.mid(1));
+            return entry.run(rest);
     }
     if (subcommand.isEmpty())
         return usageError(QStringLiteral("a subcommand is missing"));

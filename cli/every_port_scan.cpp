@@ -78,7 +78,7 @@ void report(const QList<WorkResult> &modules, const CliSession &session, bool st
         WriteTo(stdout, QJsonDocument(object).toJson(QJsonDocument::Indented));
     } else if (modules.isEmpty()) {
         if (!notFound.isEmpty())
-            WriteTo(stdout, notFound.toUtf8() + '\n');
+            WriteTo(stderr, notFound.toUtf8() + '\n');
     } else {
         QByteArray text;
         for (const WorkResult &module : modules)

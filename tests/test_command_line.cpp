@@ -91,6 +91,8 @@ private slots:
     void emptyPortsFolderIsNamed();
     void usageErrors_data();
     void usageErrors();
+    void helpAndShortOptions_data();
+    void helpAndShortOptions();
     void moduleSubcommands_data();
     void moduleSubcommands();
     void scanAsJson();
@@ -246,6 +248,35 @@ void CommandLineTest::usageErrors()
     QVERIFY(module.heardCommands().isEmpty());
 }
 
+void CommandLineTest::helpAndShortOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("output"); // its first line
+    QTest::newRow("help SUBCOMMAND")
+        << QStringList{"help", "set-mode"} << QByteArray("Usage: tx4040 set-mode hold|normal");
+    QTest::newRow("SUBCOMMAND --help")
+        << QStringList{"watch", "--help"} << QByteArray("Usage: tx4040 watch");
+    QTest::newRow("SUBCOMMAND -h") << QStringList{"map", "-h"} << QByteArray("Usage: tx4040 map N");
+    QTest::newRow("-h") << QStringList{"-h"} << QByteArray("Usage: tx4040 [--trace FILE]");
+    QTest::newRow("-V") << QStringList{"-V"} << QByteArray("tx4040 3.");
+    QTest::newRow("-j and -p") << QStringList{"scan", "-j", "-p", "3", "--no-store"}
+                               << QByteArray("{");
+    QTest::newRow("--language before the subcommand")
+        << QStringList{"--language", "ChineseBIG5", "scan", "-p", "3", "--no-store"}
+        << QStringLiteral("讀取模組資訊完成").toUtf8();
+}
+
+void CommandLineTest::helpAndShortOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, output);
+    SimulatedPorts ports;
+    ports.addModule(3);
+    const Run run = tx4040(arguments);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.output.startsWith(output), run.output.constData());
+}
+
 void CommandLineTest::moduleSubcommands_data()
 {
     QTest::addColumn<bool>("silent");
@@ -334,7 +365,9 @@ void CommandLineTest::moduleSubcommands()
 
     const Run run = tx4040(arguments);
     QCOMPARE(run.exitCode, exitCode);
-    QVERIFY2(run.output.contains(said), run.output.constData());
+    // A result on standard output, a failure on standard error.
+    const QByteArray &saidWhere = exitCode == 0 ? run.output : run.errors;
+    QVERIFY2(saidWhere.contains(said), saidWhere.constData());
     QVERIFY2(run.errors.contains(reason), run.errors.constData());
     if (!silent)
         QCOMPARE(summary(module.state()), moduleAfter);
@@ -432,13 +465,15 @@ void CommandLineTest::traceOfOneExchange()
     QCOMPARE(
         lines.takeAt(1),
         QByteArray("COM4 19200,e,8,1 low-latency - - refused: Inappropriate ioctl for device"));
-    QCOMPARE(lines[1], QByteArray("COM4 19200,e,8,1 tx \\tB00B09\\r 094230304230390d read identity"));
+    QCOMPARE(lines[1],
+             QByteArray("COM4 19200,e,8,1 tx \\tB00B09\\r 094230304230390d read identity"));
     QCOMPARE(lines[2], QByteArray("COM4 19200,e,8,1 rx \\n!01BTX04000161\\r "
                                   "0a21303142545830343030303136310d"));
     QCOMPARE(lines[3], QByteArray("COM4 19200,e,8,1 close - -"));
     QCOMPARE(lines[4], QByteArray("COM4 19200,e,8,1 open - -"));
     QVERIFY(lines.takeAt(5).contains(" low-latency "));
-    QCOMPARE(lines[5], QByteArray("COM4 19200,e,8,1 tx \\tB00V1D\\r 094230305631440d read version"));
+    QCOMPARE(lines[5],
+             QByteArray("COM4 19200,e,8,1 tx \\tB00V1D\\r 094230305631440d read version"));
     QVERIFY2(lines[6].startsWith("COM4 19200,e,8,1 timeout - - waited="), lines[6].constData());
 }
 
@@ -594,7 +629,7 @@ void CommandLineTest::lateAnswersGiveNoWrongField()
     const Run scan =
         tx4040({QStringLiteral("scan"), QStringLiteral("--port"), QStringLiteral("3")});
     QCOMPARE(scan.exitCode, 1);
-    QVERIFY2(scan.output.startsWith("Get Module Info Error"), scan.output.constData());
+    QVERIFY2(scan.errors.startsWith("Get Module Info Error"), scan.errors.constData());
     QVERIFY(!scan.output.contains("version:"));
     // The scan's last late answer has come by then: a new run knows the form of the
     // module's replies only once it has read the identity itself.
@@ -614,7 +649,7 @@ void CommandLineTest::moduleSaysNo()
     module.addFault(*ParseFault(QStringLiteral("raw=0a3f30314337370d@B00C*always")));
     const Run run = tx4040({QStringLiteral("set-id"), QStringLiteral("7")});
     QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.output.contains("Set Module ID Error"), run.output.constData());
+    QVERIFY2(run.errors.contains("Set Module ID Error"), run.errors.constData());
 }
 
 void CommandLineTest::linkThatIsNoPortOfTheProgram_data()
