@@ -3,6 +3,7 @@
 #include "config_folder.h"
 #include "console_output.h"
 #include "exit_status.h"
+#include "language.h"
 #include "module_scan.h"
 
 #include <QCoreApplication>
@@ -26,8 +27,20 @@ CliSession::CliSession(const SessionOptions &options)
       m_stores(options.store)
 {
     m_settings.LoadSettings(m_state);
-    if (options.language)
+    if (options.language) {
         m_state.LanguageIndex = *options.language;
+    } else if (!m_settings.HoldsLanguage()) {
+        // No choice made: the locale's, as the environment says it (LC_ALL, then
+        // LC_MESSAGES, then LANG).
+        for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+            const QString locale = qEnvironmentVariable(variable);
+            if (locale.isEmpty())
+                continue;
+            if (const std::optional<Language> language = LanguageOfLocale(locale))
+                m_state.LanguageIndex = language->index;
+            break;
+        }
+    }
     m_window.onMessages = [] { QCoreApplication::processEvents(); };
     QObject::connect(&m_signals, &TerminationSignals::terminationRequested, [this] {
         m_stopped = true;

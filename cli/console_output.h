@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cstdio>
 
@@ -10,6 +12,15 @@ inline void WriteTo(FILE *stream, const QByteArray &bytes)
 {
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
+}
+
+// Every JSON object that tx4040 prints, with the version of its form at the top level:
+// a key that changes its meaning or goes away makes a new version.
+inline QByteArray JsonReport(QJsonObject object,
+                             QJsonDocument::JsonFormat format = QJsonDocument::Indented)
+{
+    object.insert(QStringLiteral("schema"), 1);
+    return QJsonDocument(object).toJson(format);
 }
 
 // Said after a search that could open no port and has no reason to give for any.

@@ -75,7 +75,7 @@ void report(const QList<WorkResult> &modules, const CliSession &session, bool st
             {QStringLiteral("modules"), list},
             {QStringLiteral("stored"), stored},
             {QStringLiteral("reasons"), QJsonArray::fromStringList(reasons)}};
-        WriteTo(stdout, QJsonDocument(object).toJson(QJsonDocument::Indented));
+        WriteTo(stdout, JsonReport(object));
     } else if (modules.isEmpty()) {
         if (!notFound.isEmpty())
             WriteTo(stderr, notFound.toUtf8() + '\n');

@@ -57,7 +57,7 @@ int reportScan(const CliSession &session, const WorkResult &result, bool json, b
              found ? QJsonArray{FactsJson(result.facts, result.message)} : QJsonArray{}},
             {QStringLiteral("stored"), found && stored && saveFailure.isEmpty()},
             {QStringLiteral("reasons"), QJsonArray::fromStringList(reasons)}};
-        WriteTo(stdout, QJsonDocument(report).toJson(QJsonDocument::Indented));
+        WriteTo(stdout, JsonReport(report));
     } else if (found) {
         WriteTo(stdout, FactsText(result.facts, result.message));
     } else {
@@ -81,6 +81,16 @@ bool placeRemembered(const CliSession &session)
     return false;
 }
 
+// Where a read of the remembered place looked, after nothing answered there.
+void sayWhereItLooked(const CliSession &session)
+{
+    WriteTo(stderr, QStringLiteral("tx4040: nothing answered at COM%1 at %2, where the module was "
+                                   "last found; tx4040 scan searches every port and setting\n")
+                        .arg(session.state().ScanCommNo)
+                        .arg(session.state().ScanBaudRate)
+                        .toUtf8());
+}
+
 // The remembered place read first: what it read, or nothing (having said why) when
 // nothing answered; then status holds the exit status.
 std::optional<ModuleFacts> moduleReadFirst(CliSession &session, int &status)
@@ -94,6 +104,8 @@ std::optional<ModuleFacts> moduleReadFirst(CliSession &session, int &status)
         return read.facts;
     CliSession::printOutcome(read);
     session.tellReasons(read);
+    if (status == ExitStatus::NoAnswer && !session.stopped())
+        sayWhereItLooked(session);
     return std::nullopt;
 }
 
@@ -115,20 +127,27 @@ void rememberSetting(CliSession &session, int settingIndex)
     saved(session.settings().SaveScanSettings(session.state()));
 }
 
+// Local time with its zone and milliseconds: 2026-12-09T20:09:21.937+01:00.
 QString timestamp()
 {
-    return QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
+    const QDateTime now = QDateTime::currentDateTime();
+    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
-// One line of a watch: "<time> <what> <value>", or as JSON {"time", what: value}.
-void printWatchLine(bool json, const QString &what, const QString &value)
+// One line of a watch: "<time> <what> <value>", or as JSON {"time", "port", "outputs",
+// what: value}, each line an object of its own.
+void printWatchLine(const WatchRequest &request, int port, const QString &what,
+                    const QString &value)
 {
-    const QString line =
-        json ? QString::fromUtf8(
-                   QJsonDocument(QJsonObject{{QStringLiteral("time"), timestamp()}, {what, value}})
-                       .toJson(QJsonDocument::Compact))
-             : timestamp() + u' ' + what + u' ' + value;
-    WriteTo(stdout, line.toUtf8() + '\n');
+    if (!request.json) {
+        WriteTo(stdout, (timestamp() + u' ' + what + u' ' + value).toUtf8() + '\n');
+        return;
+    }
+    const QJsonObject line{{QStringLiteral("time"), timestamp()},
+                           {QStringLiteral("port"), port},
+                           {QStringLiteral("outputs"), FlagsText(request.outputs)},
+                           {what, value}};
+    WriteTo(stdout, JsonReport(line, QJsonDocument::Compact) + '\n');
 }
 
 // Waits until port n names a terminal device again: the ports folder's link resolving
@@ -176,7 +195,10 @@ int RunInfo(CliSession &session, bool json)
 {
     if (!placeRemembered(session))
         return ExitStatus::NoAnswer;
-    return reportScan(session, session.readAtRememberedPlace(), json, false, {});
+    const int status = reportScan(session, session.readAtRememberedPlace(), json, false, {});
+    if (status == ExitStatus::NoAnswer && !session.stopped())
+        sayWhereItLooked(session);
+    return status;
 }
 
 int RunSetId(CliSession &session, const QString &moduleId)
@@ -234,7 +256,8 @@ int RunWatch(CliSession &session, const WatchRequest &request)
     session.window().onInputs = [&](const FourFlags &inputs) {
         if (inputs != shown) {
             shown = inputs;
-            printWatchLine(request.json, QStringLiteral("inputs"), FlagsText(inputs));
+            printWatchLine(request, session.state().ScanCommNo, QStringLiteral("inputs"),
+                           FlagsText(inputs));
         }
         // The count ends the loop as the window's second press does.
         if (request.cycles && ++readings >= *request.cycles)
@@ -247,13 +270,11 @@ int RunWatch(CliSession &session, const WatchRequest &request)
         if (!request.reconnect || !result.has(Reason::Kind::DeviceGone) || session.stopped())
             break;
         const int port = result.facts.port;
-        printWatchLine(request.json, QStringLiteral("lost"),
-                       QStringLiteral("COM%1 %2").arg(port).arg(result.facts.device));
+        printWatchLine(request, port, QStringLiteral("lost"), result.facts.device);
         const QString back = waitForReturn(session, port, result.facts.device);
         if (back.isEmpty())
             break;
-        printWatchLine(request.json, QStringLiteral("back"),
-                       QStringLiteral("COM%1 %2").arg(port).arg(back));
+        printWatchLine(request, port, QStringLiteral("back"), back);
         shown.reset();
     }
     session.window().onInputs = nullptr;

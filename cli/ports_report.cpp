@@ -1,5 +1,7 @@
 #include "ports_report.h"
 
+#include "console_output.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -95,7 +97,7 @@ QByteArray PortsJson(const QList<PortEntry> &entries, const PortMap &map)
     QJsonArray ports;
     for (const PortEntry &entry : entries) {
         const PortDiagnosis &d = entry.diagnosis;
-        QJsonObject port{{QStringLiteral("com"), entry.number},
+        QJsonObject port{{QStringLiteral("port"), entry.number},
                          {QStringLiteral("device"), d.device},
                          {QStringLiteral("mappedBy"), entry.mappedBy},
                          {QStringLiteral("state"), d.stateName()},
@@ -130,5 +132,5 @@ QByteArray PortsJson(const QList<PortEntry> &entries, const PortMap &map)
     const QJsonObject report{{QStringLiteral("portsFolder"), map.portsFolder()},
                              {QStringLiteral("usesPortsFolder"), map.usesPortsFolder()},
                              {QStringLiteral("ports"), ports}};
-    return QJsonDocument(report).toJson(QJsonDocument::Indented);
+    return JsonReport(report);
 }

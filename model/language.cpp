@@ -21,6 +21,21 @@ const Language &LanguageOfStoredName(const QString &storedName)
     return Languages().first();
 }
 
+std::optional<Language> LanguageOfLocale(const QString &locale)
+{
+    if (locale.isEmpty() || locale == u"C" || locale == u"POSIX" || locale.startsWith(u"C."))
+        return std::nullopt;
+    for (const char *simplified : {"zh_CN", "zh_SG"}) {
+        if (locale.startsWith(QLatin1String(simplified)))
+            return Languages().at(1);
+    }
+    for (const char *traditional : {"zh_TW", "zh_HK", "zh_MO"}) {
+        if (locale.startsWith(QLatin1String(traditional)))
+            return Languages().at(2);
+    }
+    return Languages().first();
+}
+
 std::optional<Language> LanguageNamed(const QString &name)
 {
     for (const Language &language : Languages()) {

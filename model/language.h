@@ -24,3 +24,7 @@ const QList<Language> &Languages();
 const Language &LanguageOfStoredName(const QString &storedName);
 // The language a user names: its stored or short name, in any case; none for another.
 std::optional<Language> LanguageNamed(const QString &name);
+// The language of a POSIX locale name ("zh_CN.UTF-8", "zh_TW", "en_GB"): Simplified
+// Chinese for China and Singapore, Traditional for Taiwan, Hong Kong and Macao, English
+// for any other; none for an empty name or the C locale.
+std::optional<Language> LanguageOfLocale(const QString &locale);

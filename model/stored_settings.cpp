@@ -114,6 +114,15 @@ void StoredSettings::LoadSettings(SharedState &state) const
     state.LanguageIndex = LanguageOfStoredName(state.LanguageFlag).index;
 }
 
+bool StoredSettings::HoldsLanguage() const
+{
+    const FileWorkAsOwner owner(m_filePath);
+    RegistryFile key(m_filePath, KeyPath);
+    RegistryValue value;
+    return key.open() &&
+           key.queryValue(QStringLiteral("LanguageFlag"), value) == RegistryFile::Query::Found;
+}
+
 template <typename Write> QString StoredSettings::save(Write write) const
 {
     if (m_readOnly)

@@ -24,6 +24,8 @@ public:
     // from its index where that is in the list, and the other way round; where neither
     // is, both take their defaults. The reason goes to the log (tx4040.settings).
     void LoadSettings(SharedState &state) const;
+    // True when a language was chosen and kept (a language button was pressed).
+    bool HoldsLanguage() const;
     // Each returns why the values could not be saved (the file and the system's reason),
     // also logged; empty once saved, or when nothing is to be saved. A failure changes
     // nothing on disk, and the program goes on with the values in memory.

@@ -93,6 +93,10 @@ private slots:
     void usageErrors();
     void helpAndShortOptions_data();
     void helpAndShortOptions();
+    void bashCompletion_data();
+    void bashCompletion();
+    void languageOfTheLocale_data();
+    void languageOfTheLocale();
     void moduleSubcommands_data();
     void moduleSubcommands();
     void scanAsJson();
@@ -143,12 +147,13 @@ void CommandLineTest::portsSaysWhatEachNumberIs()
     holder.waitForFinished();
     QCOMPARE(run.exitCode, 0);
     const QJsonObject report = QJsonDocument::fromJson(run.output).object();
+    QCOMPARE(report.value(QStringLiteral("schema")).toInt(), 1);
     QVERIFY(report.value(QStringLiteral("usesPortsFolder")).toBool());
     QStringList seen;
     for (const QJsonValue &port : report.value(QStringLiteral("ports")).toArray()) {
         const QJsonObject p = port.toObject();
         seen << QStringLiteral("COM%1 %2 %3")
-                    .arg(p.value(QStringLiteral("com")).toInt())
+                    .arg(p.value(QStringLiteral("port")).toInt())
                     .arg(p.value(QStringLiteral("device")).toString(),
                          p.value(QStringLiteral("reason")).toString());
     }
@@ -275,6 +280,86 @@ void CommandLineTest::helpAndShortOptions()
     const Run run = tx4040(arguments);
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.output.startsWith(output), run.output.constData());
+}
+
+void CommandLineTest::bashCompletion_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("offered");
+    QTest::newRow("subcommands") << "tx4040 set-"
+                                 << "set-id set-setting set-mode";
+    QTest::newRow("after an option before the subcommand") << "tx4040 --language gb scan --e"
+                                                           << "--every-port";
+    QTest::newRow("a setting") << "tx4040 set-setting 9600"
+                               << "9600,n,8,1 9600,e,8,1";
+    QTest::newRow("a mode") << "tx4040 set-mode "
+                            << "hold normal";
+    QTest::newRow("a language") << "tx4040 info --language Chinese"
+                                << "ChineseGB ChineseBIG5";
+    QTest::newRow("help of a subcommand") << "tx4040 help f"
+                                          << "factory";
+}
+
+void CommandLineTest::bashCompletion()
+{
+    // As bash completes a line typed up to its end, with the completion that is installed.
+    QFETCH(QString, line);
+    QFETCH(QString, offered);
+    QProcess bash;
+    bash.start(QStringLiteral("bash"),
+               {QStringLiteral("-c"),
+                QStringLiteral("source /usr/share/bash-completion/bash_completion; source \"$0\"; "
+                               "COMP_LINE=\"$1\"; COMP_POINT=${#COMP_LINE}; "
+                               "read -ra COMP_WORDS <<< \"$COMP_LINE\"; "
+                               "[[ $COMP_LINE == *\" \" ]] && COMP_WORDS+=(\"\"); "
+                               "COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _tx4040; "
+                               "echo \"${COMPREPLY[*]}\""),
+                QStringLiteral(TX4040_BASH_COMPLETION), line});
+    QVERIFY(bash.waitForFinished(10000));
+    QCOMPARE(QString::fromUtf8(bash.readAllStandardOutput()).trimmed(), offered);
+}
+
+void CommandLineTest::languageOfTheLocale_data()
+{
+    QTest::addColumn<QString>("lang");
+    QTest::addColumn<QString>("stored"); // the language a button chose; empty: none
+    QTest::addColumn<QString>("said");
+    QTest::newRow("zh_TW") << "zh_TW.UTF-8"
+                           << ""
+                           << "讀取模組資訊完成";
+    QTest::newRow("zh_CN") << "zh_CN.UTF-8"
+                           << ""
+                           << "读取模组资讯完成";
+    QTest::newRow("de_DE: English") << "de_DE.UTF-8"
+                                    << ""
+                                    << "Get Module Info Ok";
+    QTest::newRow("a choice kept wins") << "zh_CN.UTF-8"
+                                        << "English"
+                                        << "Get Module Info Ok";
+}
+
+void CommandLineTest::languageOfTheLocale()
+{
+    QFETCH(QString, lang);
+    QFETCH(QString, stored);
+    QFETCH(QString, said);
+    SimulatedPorts ports;
+    ports.addModule(3);
+    if (!stored.isEmpty()) {
+        SharedState chosen;
+        chosen.LanguageFlag = stored;
+        StoredSettings().SaveLanguageFlag(chosen);
+    }
+    const QByteArray previousLang = qgetenv("LANG");
+    const QByteArray previousAll = qgetenv("LC_ALL");
+    qputenv("LANG", lang.toUtf8());
+    qunsetenv("LC_ALL");
+    const Run run = tx4040({QStringLiteral("scan"), QStringLiteral("-p"), QStringLiteral("3")});
+    qputenv("LANG", previousLang);
+    if (!previousAll.isEmpty())
+        qputenv("LC_ALL", previousAll);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.output.startsWith(said.toUtf8()), run.output.constData());
 }
 
 void CommandLineTest::moduleSubcommands_data()
@@ -517,9 +602,13 @@ void CommandLineTest::watch()
         const QString inputs = reading.value(QStringLiteral("inputs")).toString();
         QVERIFY2(inputs == u"1000" || inputs == u"0100", line.constData());
         QVERIFY(inputs != previous); // a line for each change only
-        QVERIFY(QDateTime::fromString(reading.value(QStringLiteral("time")).toString(),
-                                      Qt::ISODateWithMs)
-                    .isValid());
+        // A time with its zone, the port and the outputs driven.
+        const QDateTime time = QDateTime::fromString(
+            reading.value(QStringLiteral("time")).toString(), Qt::ISODateWithMs);
+        QVERIFY(time.isValid() && time.timeSpec() != Qt::LocalTime);
+        QCOMPARE(reading.value(QStringLiteral("port")).toInt(), 2);
+        QCOMPARE(reading.value(QStringLiteral("outputs")).toString(), QStringLiteral("1010"));
+        QCOMPARE(reading.value(QStringLiteral("schema")).toInt(), 1);
         previous = inputs;
     }
     if (ending == u"hang-up") {

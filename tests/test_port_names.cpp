@@ -143,7 +143,7 @@ public:
             return ports;
         const QJsonObject report = QJsonDocument::fromJson(run.output).object();
         for (const QJsonValue &value : report.value(QStringLiteral("ports")).toArray())
-            ports.insert(value.toObject().value(QStringLiteral("com")).toInt(), value.toObject());
+            ports.insert(value.toObject().value(QStringLiteral("port")).toInt(), value.toObject());
         return ports;
     }
 

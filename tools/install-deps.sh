@@ -9,7 +9,7 @@ packages=(
     fonts-liberation2 fonts-wqy-zenhei
     xvfb xauth xdotool
     dbus-daemon at-spi2-core python3-pyatspi
-    python3
+    python3 bash-completion
     "$@"
 )
 
