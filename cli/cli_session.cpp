@@ -12,20 +12,44 @@
 
 namespace {
 
-StoredSettings settingsFor(const SessionOptions &options)
+// A device that no COM number names is a place nobody can remember.
+bool storesFor(const SessionOptions &options, const PortMap &ports)
+{
+    return options.store && (options.device.isEmpty() || ports.numberOf(options.device) != 0);
+}
+
+StoredSettings settingsFor(bool store)
 {
     const StoredSettings stored;
-    return options.store ? stored : stored.readOnly();
+    return store ? stored : stored.readOnly();
+}
+
+PortMap portsFor(const SessionOptions &options)
+{
+    const PortMap ports(PortsFolder());
+    if (options.device.isEmpty() || ports.numberOf(options.device) != 0)
+        return ports;
+    return ports.withGivenDevice(options.device);
 }
 
 } // namespace
 
 CliSession::CliSession(const SessionOptions &options)
-    : m_settings(settingsFor(options)), m_ports(PortsFolder()), m_services(options.services),
-      m_window(options.showProgress),
+    : m_settings(settingsFor(storesFor(options, PortMap(PortsFolder())))),
+      m_ports(portsFor(options)), m_services(options.services), m_window(options.showProgress),
       m_workflows(m_state, m_messages, m_settings, m_ports, m_services, [](int, int) {}),
-      m_stores(options.store)
+      m_stores(storesFor(options, m_ports))
 {
+    if (!options.device.isEmpty()) {
+        const int number = m_ports.numberOf(options.device);
+        m_target = number != 0 ? number : PortMap::GivenDeviceNumber;
+        if (number == 0 && options.store)
+            WriteTo(stderr, "tx4040: " + options.device.toUtf8() +
+                                " has no COM number, so nothing is remembered of it (tx4040 "
+                                "map N DEVICE gives it one)\n");
+    } else {
+        m_target = options.port;
+    }
     m_settings.LoadSettings(m_state);
     if (options.language) {
         m_state.LanguageIndex = *options.language;

@@ -23,6 +23,9 @@ struct SessionOptions
     bool store = true;
     // A search's progress on standard error.
     bool showProgress = false;
+    // The port named on the command line, by its COM number or by its device.
+    std::optional<int> port;
+    QString device;
 };
 
 // One run of a subcommand that talks to the module: the program's state, texts and
@@ -67,13 +70,15 @@ public:
     const PortAccess &port() { return m_workflows.port(); }
     // False when nothing is to be written to the stored settings.
     bool stores() const { return m_stores; }
+    // The port the command line named (--port, or --device's COM number), if any.
+    std::optional<int> target() const { return m_target; }
     bool stopped() const { return m_stopped; }
 
 private:
     SharedState m_state;
     const MessageTable m_messages;
     StoredSettings m_settings;
-    const PortMap m_ports;
+    PortMap m_ports;
     LinkServices m_services;
     ConsoleWindow m_window;
     ChosenValues m_choices;
@@ -81,4 +86,5 @@ private:
     TerminationSignals m_signals;
     bool m_stores;
     bool m_stopped = false;
+    std::optional<int> m_target;
 };

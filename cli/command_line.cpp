@@ -15,6 +15,7 @@
 #include "subcommand_help.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 #include <unistd.h>
 
@@ -51,7 +52,7 @@ public:
         m_parser.addOptions(options);
         m_parser.addOption(m_help);
         if (talksToModule)
-            m_parser.addOptions({m_trace, m_language});
+            m_parser.addOptions({m_trace, m_language, m_port, m_device});
     }
 
     // The exit status to end with at once: the subcommand's usage printed for --help,
@@ -96,8 +97,25 @@ public:
                 return fail(QStringLiteral("cannot write the trace to %1").arg(error));
         }
         options.showProgress = ::isatty(STDERR_FILENO) == 1;
+        if (m_parser.isSet(m_port) && m_parser.isSet(m_device))
+            return fail(QStringLiteral("--port and --device name the port twice"));
+        if (m_parser.isSet(m_port)) {
+            options.port = PortArgument(m_parser.value(m_port));
+            if (!options.port)
+                return fail(
+                    QStringLiteral("not a COM port number: %1").arg(m_parser.value(m_port)));
+        }
+        if (m_parser.isSet(m_device)) {
+            // Its real device, so that the lock file is named as other serial programs name it.
+            options.device = QFileInfo(m_parser.value(m_device)).canonicalFilePath();
+            if (options.device.isEmpty())
+                return fail(QStringLiteral("no such device: %1").arg(m_parser.value(m_device)));
+        }
         return true;
     }
+
+    // True when --port or --device named a port.
+    bool namesPort() const { return m_parser.isSet(m_port) || m_parser.isSet(m_device); }
 
     bool fail(const QString &message)
     {
@@ -118,6 +136,8 @@ private:
     const QCommandLineOption m_help{QStringList{QStringLiteral("h"), QStringLiteral("help")}};
     const QCommandLineOption m_trace{QStringLiteral("trace"), {}, QStringLiteral("FILE")};
     const QCommandLineOption m_language{QStringLiteral("language"), {}, QStringLiteral("L")};
+    const QCommandLineOption m_port = portOption();
+    const QCommandLineOption m_device{QStringLiteral("device"), {}, QStringLiteral("PATH")};
     QString m_error;
 };
 
@@ -176,23 +196,18 @@ int unmap(const QStringList &arguments)
 
 int scan(const QStringList &arguments)
 {
-    const QCommandLineOption port = portOption();
     const QCommandLineOption setting(QStringLiteral("setting"), {}, QStringLiteral("S"));
     const QCommandLineOption everyPort(QStringLiteral("every-port"));
     const QCommandLineOption json = jsonOption();
     const QCommandLineOption noStore(QStringLiteral("no-store"));
-    Arguments parsed(QStringLiteral("scan"), {port, setting, everyPort, json, noStore}, true);
+    Arguments parsed(QStringLiteral("scan"), {setting, everyPort, json, noStore}, true);
     if (const std::optional<int> done = parsed.parse(arguments, 0))
         return *done;
     ScanRequest request;
     request.json = parsed.isSet(json);
-    if (parsed.isSet(port)) {
-        request.port = PortArgument(parsed.value(port));
-        if (!request.port)
-            return usageError(QStringLiteral("not a COM port number: %1").arg(parsed.value(port)));
-        if (parsed.isSet(everyPort))
-            return usageError(QStringLiteral("--port and --every-port exclude each other"));
-    }
+    if (parsed.namesPort() && parsed.isSet(everyPort))
+        return usageError(QStringLiteral(
+            "--every-port and a port named by --port or --device exclude each other"));
     if (parsed.isSet(setting)) {
         request.settingIndex = SettingArgument(parsed.value(setting));
         if (!request.settingIndex)

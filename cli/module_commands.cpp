@@ -81,6 +81,35 @@ bool placeRemembered(const CliSession &session)
     return false;
 }
 
+// True when the module is read at the remembered place, not searched for on a port the
+// command line named.
+bool readsRememberedPlace(const CliSession &session)
+{
+    const std::optional<int> port = session.target();
+    return !port || *port == session.state().ScanCommNo;
+}
+
+// The module read where the command line names it: at the remembered place, or, on
+// another port it named, at whichever of the twelve settings it answers (and then
+// remembered there). A refusal where nothing is remembered and no port named.
+WorkResult readModule(CliSession &session)
+{
+    const std::optional<int> port = session.target();
+    if (!readsRememberedPlace(session)) {
+        ScanLimits limits;
+        limits.firstPort = limits.lastPort = *port;
+        limits.rememberedPlaceAnywhere = false;
+        session.choices().baudRateLocked = false;
+        return session.scan(limits);
+    }
+    if (!placeRemembered(session)) {
+        WorkResult none;
+        none.outcome = Outcome::Refusal;
+        return none;
+    }
+    return session.readAtRememberedPlace();
+}
+
 // Where a read of the remembered place looked, after nothing answered there.
 void sayWhereItLooked(const CliSession &session)
 {
@@ -96,15 +125,16 @@ void sayWhereItLooked(const CliSession &session)
 std::optional<ModuleFacts> moduleReadFirst(CliSession &session, int &status)
 {
     status = ExitStatus::NoAnswer;
-    if (!placeRemembered(session))
+    const bool remembered = readsRememberedPlace(session);
+    const WorkResult read = readModule(session);
+    if (read.outcome == Outcome::Refusal)
         return std::nullopt;
-    const WorkResult read = session.readAtRememberedPlace();
     status = CliSession::statusOf(read);
     if (status == ExitStatus::Done)
         return read.facts;
     CliSession::printOutcome(read);
     session.tellReasons(read);
-    if (status == ExitStatus::NoAnswer && !session.stopped())
+    if (status == ExitStatus::NoAnswer && remembered && !session.stopped())
         sayWhereItLooked(session);
     return std::nullopt;
 }
@@ -173,8 +203,8 @@ QString waitForReturn(CliSession &session, int port, const QString &lostDevice)
 int RunScan(CliSession &session, const ScanRequest &request)
 {
     ScanLimits limits;
-    if (request.port) {
-        limits.firstPort = limits.lastPort = *request.port;
+    if (const std::optional<int> port = session.target()) {
+        limits.firstPort = limits.lastPort = *port;
         limits.rememberedPlaceAnywhere = false;
     }
     // The lock box: one setting on every port, the one the list shows.
@@ -193,10 +223,12 @@ int RunScan(CliSession &session, const ScanRequest &request)
 
 int RunInfo(CliSession &session, bool json)
 {
-    if (!placeRemembered(session))
+    const bool remembered = readsRememberedPlace(session);
+    const WorkResult read = readModule(session);
+    if (read.outcome == Outcome::Refusal)
         return ExitStatus::NoAnswer;
-    const int status = reportScan(session, session.readAtRememberedPlace(), json, false, {});
-    if (status == ExitStatus::NoAnswer && !session.stopped())
+    const int status = reportScan(session, read, json, false, {});
+    if (status == ExitStatus::NoAnswer && remembered && !session.stopped())
         sayWhereItLooked(session);
     return status;
 }

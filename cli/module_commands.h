@@ -11,7 +11,6 @@ class CliSession;
 
 struct ScanRequest
 {
-    std::optional<int> port;         // the search kept to this port
     std::optional<int> settingIndex; // the lock box checked at this setting; else all twelve
     bool json = false;
 };
@@ -19,7 +18,8 @@ struct ScanRequest
 int RunScan(CliSession &session, const ScanRequest &request);
 int RunInfo(CliSession &session, bool json);
 // The setting commands read the module at the remembered place first, as a scan's first
-// phase does; only a module that answered there is acted on.
+// phase does, or, where --port or --device named another port, search its twelve
+// settings; only a module that answered there is acted on.
 int RunSetId(CliSession &session, const QString &moduleId);
 int RunSetSetting(CliSession &session, int settingIndex);
 int RunSetMode(CliSession &session, OutputMode mode, std::optional<FourFlags> polarity);

@@ -20,13 +20,16 @@ const Help Subcommands[] = {
      "first map keeps the system's numbers of the other ports)\n",
      false},
     {"unmap", "unmap N", "remove COM N's link (the last one: back to the system's list)\n", false},
-    {"scan", "scan [-p|--port N] [--setting S] [--every-port] [-j|--json] [--no-store]",
+    {"scan", "scan [--setting S] [--every-port] [-j|--json] [--no-store]",
      "find the module: the remembered place first, then COM1 to\n"
      "COM16 at all twelve settings (--setting: at S only);\n"
      "--every-port searches every port at once and lists every\n"
-     "module found\n",
+     "module found; --port or --device: that port only\n",
      true},
-    {"info", "info [-j|--json]", "read the module at the remembered place\n", true},
+    {"info", "info [-j|--json]",
+     "read the module at the remembered place, or at whichever\n"
+     "setting it answers on the port --port or --device names\n",
+     true},
     {"set-id", "set-id NN", "set the module's ID (1 to 99)\n", true},
     {"set-setting", "set-setting MODE",
      "set the module's serial line setting (e.g. 9600,e,8,1, or\n"
@@ -46,7 +49,11 @@ const char SharedOptions[] =
     "Options of the subcommands that talk to the module (also before the\n"
     "subcommand):\n"
     "  --trace FILE          log every frame to FILE (- for standard error)\n"
-    "  --language L          English, ChineseGB or ChineseBIG5 for the messages\n";
+    "  --language L          English, ChineseGB or ChineseBIG5 for the messages\n"
+    "  -p, --port N          the port, by its COM number\n"
+    "  --device PATH         the port, by its device (/dev/ttyUSB0, a\n"
+    "                        /dev/serial name); remembered only where a\n"
+    "                        COM number names it\n";
 
 const char ExitStatuses[] =
     "Exit status: 0 done; 1 the module did not answer, refused, or its device\n"

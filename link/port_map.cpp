@@ -53,6 +53,8 @@ QString PortMap::mappedPath(int portNumber) const
     // folder entry, may name a higher one.
     if (portNumber < 1)
         return {};
+    if (portNumber == GivenDeviceNumber && !m_givenDevice.isEmpty())
+        return QFileInfo(m_givenDevice).canonicalFilePath();
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(portNumber);
 #else
@@ -63,6 +65,26 @@ QString PortMap::mappedPath(int portNumber) const
     }
     return systemPortDevice(portNumber);
 #endif
+}
+
+int PortMap::numberOf(const QString &device) const
+{
+    const QString real = QFileInfo(device).canonicalFilePath();
+    QList<int> numbers = usesPortsFolder() ? folderPortNumbers() : QList<int>{};
+    for (int n = 1; n <= 16; ++n)
+        numbers.append(n);
+    for (const int n : std::as_const(numbers)) {
+        if (!real.isEmpty() && mappedPath(n) == real)
+            return n;
+    }
+    return 0;
+}
+
+PortMap PortMap::withGivenDevice(const QString &device) const
+{
+    PortMap map(*this);
+    map.m_givenDevice = device;
+    return map;
 }
 
 bool PortMap::isStaleLink(int portNumber) const

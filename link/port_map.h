@@ -20,8 +20,9 @@ public:
     // console, or is a link left by a simulated module that is gone.
     QString devicePath(int portNumber) const;
     // What port n names before any check of what it is: the resolved entry of the ports
-    // folder, or the system's n-th port; empty when it names nothing (no entry, a
-    // dangling link, a number past the system's list).
+    // folder, or the system's n-th port (or a given device's number, that device);
+    // empty when it names nothing (no entry, a dangling link, a number past the
+    // system's list).
     QString mappedPath(int portNumber) const;
     // True for a ports-folder link whose record names a simulated module that no longer
     // runs (link_owner.h).
@@ -36,8 +37,18 @@ public:
 
     const QString &portsFolder() const { return m_portsFolder; }
 
+    // The COM number that names this device (compared as real paths), among COM1 to
+    // COM16 and the ports folder's entries; 0 for none.
+    int numberOf(const QString &device) const;
+    // A number beyond every COM number, for a device given by its path that no COM
+    // number names: it can be opened, and is nobody's remembered place.
+    static constexpr int GivenDeviceNumber = 10000;
+    // The same map with that number naming this device.
+    PortMap withGivenDevice(const QString &device) const;
+
 private:
     QString m_portsFolder;
+    QString m_givenDevice;
 };
 
 // Natural order of device names: ttyS2 before ttyS10.

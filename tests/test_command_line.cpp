@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "port_diagnosis.h"
@@ -97,6 +98,8 @@ private slots:
     void bashCompletion();
     void languageOfTheLocale_data();
     void languageOfTheLocale();
+    void portNamedOnTheCommandLine_data();
+    void portNamedOnTheCommandLine();
     void moduleSubcommands_data();
     void moduleSubcommands();
     void scanAsJson();
@@ -360,6 +363,46 @@ void CommandLineTest::languageOfTheLocale()
         qputenv("LC_ALL", previousAll);
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.output.startsWith(said.toUtf8()), run.output.constData());
+}
+
+void CommandLineTest::portNamedOnTheCommandLine_data()
+{
+    QTest::addColumn<QString>("how"); // --port, or --device with a COM number or without
+    QTest::addColumn<QString>("storedAfter");
+    QTest::addColumn<QByteArray>("said");
+    QTest::newRow("--port, nothing remembered before") << "port"
+                                                       << "COM3 38400,e,8,1" << QByteArray();
+    QTest::newRow("--device of COM3") << "device"
+                                      << "COM3 38400,e,8,1" << QByteArray();
+    QTest::newRow("--device that no COM number names")
+        << "unmapped"
+        << "none" << QByteArray("has no COM number, so nothing is remembered");
+}
+
+void CommandLineTest::portNamedOnTheCommandLine()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, storedAfter);
+    QFETCH(QByteArray, said);
+    SimulatedPorts ports;
+    SimulatedModule &mapped = ports.addModule(3, 7);
+    // A module on a pseudo-terminal that the ports folder does not name.
+    QTemporaryDir elsewhere;
+    SimConfig config;
+    config.portsFolder = elsewhere.path();
+    config.portNumber = 8;
+    config.state.settingIndex = 7;
+    SimulatedModule unmapped(config);
+    QVERIFY(unmapped.start());
+    SimulatedModule &module = how == u"unmapped" ? unmapped : mapped;
+    const QStringList where =
+        how == u"port" ? QStringList{"-p", "3"} : QStringList{"--device", module.devicePath()};
+
+    const Run run = tx4040(QStringList{"set-id", "42"} + where);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(module.state().id, QByteArray("42"));
+    QCOMPARE(storedPlace(), storedAfter);
+    QVERIFY2(run.errors.contains(said), run.errors.constData());
 }
 
 void CommandLineTest::moduleSubcommands_data()
