@@ -45,6 +45,8 @@ public:
     // The scan's first phase and its information, at the remembered place only.
     WorkResult readAtRememberedPlace();
     WorkResult run(Workflows::Workflow workflow);
+    // What a workflow that takes more than the operator's choices runs with.
+    WorkflowContext context() { return m_workflows.contextFor(m_window, m_choices); }
     void stopLiveLoop() { m_workflows.stopLiveLoop(); }
 
     // The exit status of a workflow's result: done, the module did not answer (or went

@@ -74,11 +74,3 @@ std::optional<int> PortArgument(const QString &text)
         return std::nullopt;
     return text.toInt();
 }
-
-QString FlagsText(const FourFlags &flags)
-{
-    QString text;
-    for (const bool on : flags)
-        text += on ? u'1' : u'0';
-    return text;
-}

@@ -22,6 +22,3 @@ std::optional<OutputMode> ModeArgument(const QString &text);
 std::optional<int> LanguageArgument(const QString &text);
 // A COM port number, 1 or more.
 std::optional<int> PortArgument(const QString &text);
-
-// "0101": the flags first to fourth.
-QString FlagsText(const FourFlags &flags);

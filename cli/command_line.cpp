@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include "apply_command.h"
 #include "cli_session.h"
 #include "command_arguments.h"
 #include "config_folder.h"
@@ -11,10 +12,13 @@
 #include "port_inventory.h"
 #include "port_mapping_commands.h"
 #include "ports_report.h"
+#include "provision_command.h"
 #include "program_version.h"
 #include "subcommand_help.h"
+#include "wanted_values.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
 
 #include <unistd.h>
@@ -41,6 +45,9 @@ QCommandLineOption portOption()
                               QStringLiteral("N"));
 }
 
+// A count of arguments that the subcommand checks itself.
+constexpr int AnyCount = -1;
+
 // A subcommand's options and arguments, with the options every module subcommand takes.
 class Arguments
 {
@@ -66,7 +73,7 @@ public:
             WriteTo(stdout, SubcommandUsage(m_subcommand));
             return ExitStatus::Done;
         }
-        if (m_parser.positionalArguments().size() != positionalCount) {
+        if (positionalCount != AnyCount && m_parser.positionalArguments().size() != positionalCount) {
             return failWith(positionalCount == 0
                                 ? QStringLiteral("%1 takes no arguments").arg(m_subcommand)
                                 : QStringLiteral("%1 takes %2 argument%3")
@@ -77,6 +84,7 @@ public:
         return std::nullopt;
     }
 
+    qsizetype positionalCount() const { return m_parser.positionalArguments().size(); }
     QString positional(int index) const { return m_parser.positionalArguments().value(index); }
     bool isSet(const QCommandLineOption &option) const { return m_parser.isSet(option); }
     QString value(const QCommandLineOption &option) const { return m_parser.value(option); }
@@ -142,12 +150,15 @@ private:
 };
 
 // A module subcommand, once its own arguments are checked: the session, then the work.
-template <typename Command> int withSession(Arguments &parsed, Command command, bool store = true)
+// searchProgress: a search's progress on a terminal; provision shows its own.
+template <typename Command>
+int withSession(Arguments &parsed, Command command, bool store = true, bool searchProgress = true)
 {
     SessionOptions options;
     options.store = store;
     if (!parsed.sessionOptions(options))
         return parsed.usageError();
+    options.showProgress = options.showProgress && searchProgress;
     CliSession session(options);
     return command(session);
 }
@@ -315,6 +326,141 @@ int watch(const QStringList &arguments)
     return withSession(parsed, [&](CliSession &session) { return RunWatch(session, request); });
 }
 
+// The wanted values of apply and provision: --id, --new-setting, --mode and --polarity.
+class WantedOptions
+{
+public:
+    // withId: --id too (provision gives each module the next ID itself).
+    explicit WantedOptions(bool withId) : m_withId(withId) {}
+
+    QList<QCommandLineOption> options() const
+    {
+        QList<QCommandLineOption> all{m_setting, m_mode, m_polarity};
+        if (m_withId)
+            all.prepend(m_id);
+        return all;
+    }
+
+    // The options' values over `wanted`; false, having said why, for one it cannot take.
+    bool readInto(const Arguments &parsed, WantedConfiguration &wanted, QString &error) const
+    {
+        return (!m_withId || take(parsed, m_id, ModuleIdArgument, wanted.id, error)) &&
+               take(parsed, m_setting, SettingArgument, wanted.settingIndex, error) &&
+               take(parsed, m_mode, ModeArgument, wanted.mode, error) &&
+               take(parsed, m_polarity, FlagsArgument, wanted.polarity, error);
+    }
+
+private:
+    template <typename Value>
+    static bool take(const Arguments &parsed, const QCommandLineOption &option,
+                     std::optional<Value> (*argument)(const QString &),
+                     std::optional<Value> &wanted, QString &error)
+    {
+        if (!parsed.isSet(option))
+            return true;
+        const std::optional<Value> value = argument(parsed.value(option));
+        if (!value) {
+            error = QStringLiteral("--%1 cannot take %2")
+                        .arg(option.names().constLast(), parsed.value(option));
+            return false;
+        }
+        wanted = value;
+        return true;
+    }
+
+    bool m_withId;
+    const QCommandLineOption m_id{QStringLiteral("id"), {}, QStringLiteral("NN")};
+    const QCommandLineOption m_setting{QStringLiteral("new-setting"), {}, QStringLiteral("S")};
+    const QCommandLineOption m_mode{QStringLiteral("mode"), {}, QStringLiteral("M")};
+    const QCommandLineOption m_polarity{QStringLiteral("polarity"), {}, QStringLiteral("0101")};
+};
+
+// The JSON text of a file, or of standard input for "-".
+std::optional<QByteArray> readInput(const QString &path, QString &error)
+{
+    QFile file;
+    const bool opened = path == u"-" ? file.open(stdin, QIODevice::ReadOnly)
+                                     : (file.setFileName(path), file.open(QIODevice::ReadOnly));
+    if (!opened) {
+        error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    return file.readAll();
+}
+
+int apply(const QStringList &arguments)
+{
+    const WantedOptions wantedOptions(true);
+    const QCommandLineOption json = jsonOption();
+    Arguments parsed(QStringLiteral("apply"), wantedOptions.options() << json, true);
+    // The file is optional: none, or one.
+    if (const std::optional<int> done = parsed.parse(arguments, AnyCount))
+        return *done;
+    if (parsed.positionalCount() > 1)
+        return usageError(QStringLiteral("apply takes one file at most"), QStringLiteral("apply"));
+    WantedConfiguration wanted;
+    QString error;
+    if (parsed.positionalCount() == 1) {
+        const QString path = parsed.positional(0);
+        const std::optional<QByteArray> text = readInput(path, error);
+        std::optional<WantedConfiguration> fromFile;
+        if (text)
+            fromFile = WantedOfJson(*text, error);
+        if (!fromFile)
+            return usageError(text ? path + QStringLiteral(": ") + error : error,
+                              QStringLiteral("apply"));
+        wanted = *fromFile;
+    }
+    if (!wantedOptions.readInto(parsed, wanted, error))
+        return usageError(error, QStringLiteral("apply"));
+    if (wanted.isEmpty())
+        return usageError(QStringLiteral("nothing to apply: give a file or --id, --new-setting, "
+                                         "--mode or --polarity"),
+                          QStringLiteral("apply"));
+    return withSession(parsed, [&](CliSession &session) {
+        return RunApply(session, wanted, parsed.isSet(json));
+    });
+}
+
+int provision(const QStringList &arguments)
+{
+    const WantedOptions wantedOptions(false);
+    const QCommandLineOption firstId(QStringLiteral("first-id"), {}, QStringLiteral("N"));
+    const QCommandLineOption count(QStringLiteral("count"), {}, QStringLiteral("K"));
+    const QCommandLineOption log(QStringLiteral("log"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption json = jsonOption();
+    Arguments parsed(QStringLiteral("provision"),
+                     wantedOptions.options() << firstId << count << log << json, true);
+    if (const std::optional<int> done = parsed.parse(arguments, 0))
+        return *done;
+    ProvisionRequest request;
+    const std::optional<QString> first = ModuleIdArgument(parsed.value(firstId));
+    if (!first)
+        return usageError(parsed.isSet(firstId)
+                              ? QStringLiteral("--first-id cannot take %1").arg(parsed.value(firstId))
+                              : QStringLiteral("provision needs --first-id N, the first ID to give"),
+                          QStringLiteral("provision"));
+    request.firstId = first->toInt();
+    if (parsed.isSet(count)) {
+        bool ok = false;
+        request.count = parsed.value(count).toInt(&ok);
+        if (!ok || *request.count < 1 || request.firstId + *request.count - 1 > 99)
+            return usageError(QStringLiteral("--count takes 1 to %1 from ID %2, not %3")
+                                  .arg(100 - request.firstId)
+                                  .arg(request.firstId)
+                                  .arg(parsed.value(count)),
+                              QStringLiteral("provision"));
+    }
+    QString error;
+    if (!wantedOptions.readInto(parsed, request.wanted, error))
+        return usageError(error, QStringLiteral("provision"));
+    request.logPath = parsed.value(log);
+    request.json = parsed.isSet(json);
+    request.showProgress = ::isatty(STDERR_FILENO) == 1;
+    return withSession(parsed, [&](CliSession &session) { return RunProvision(session, request); },
+                       true, false);
+}
+
 } // namespace
 
 int RunCommandLine(const QStringList &arguments)
@@ -370,6 +516,8 @@ int RunCommandLine(const QStringList &arguments)
                        {u"set-setting", setSetting},
                        {u"set-mode", setMode},
                        {u"factory", factory},
+                       {u"apply", apply},
+                       {u"provision", provision},
                        {u"watch", watch}};
     for (const auto &entry : subcommands) {
         if (subcommand == entry.name)

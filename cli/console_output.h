@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -21,6 +22,13 @@ inline QByteArray JsonReport(QJsonObject object,
 {
     object.insert(QStringLiteral("schema"), 1);
     return QJsonDocument(object).toJson(format);
+}
+
+// Local time with its zone and milliseconds: 2026-12-09T20:09:21.937+01:00.
+inline QString LocalTimestamp()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
 // Said after a search that could open no port and has no reason to give for any.

@@ -12,7 +12,6 @@
 #include "module_scan.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -120,25 +119,6 @@ void sayWhereItLooked(const CliSession &session)
                         .toUtf8());
 }
 
-// The remembered place read first: what it read, or nothing (having said why) when
-// nothing answered; then status holds the exit status.
-std::optional<ModuleFacts> moduleReadFirst(CliSession &session, int &status)
-{
-    status = ExitStatus::NoAnswer;
-    const bool remembered = readsRememberedPlace(session);
-    const WorkResult read = readModule(session);
-    if (read.outcome == Outcome::Refusal)
-        return std::nullopt;
-    status = CliSession::statusOf(read);
-    if (status == ExitStatus::Done)
-        return read.facts;
-    CliSession::printOutcome(read);
-    session.tellReasons(read);
-    if (status == ExitStatus::NoAnswer && remembered && !session.stopped())
-        sayWhereItLooked(session);
-    return std::nullopt;
-}
-
 int reportSetting(const CliSession &session, const WorkResult &result)
 {
     CliSession::printOutcome(result);
@@ -148,32 +128,16 @@ int reportSetting(const CliSession &session, const WorkResult &result)
     return status;
 }
 
-// From now on the program talks to the module at this setting; kept for the next run,
-// which is another process.
-void rememberSetting(CliSession &session, int settingIndex)
-{
-    session.state().ScanBaudRateNo = settingIndex;
-    session.state().ScanBaudRate = BaudRateModes().at(settingIndex);
-    saved(session.settings().SaveScanSettings(session.state()));
-}
-
-// Local time with its zone and milliseconds: 2026-12-09T20:09:21.937+01:00.
-QString timestamp()
-{
-    const QDateTime now = QDateTime::currentDateTime();
-    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
-}
-
 // One line of a watch: "<time> <what> <value>", or as JSON {"time", "port", "outputs",
 // what: value}, each line an object of its own.
 void printWatchLine(const WatchRequest &request, int port, const QString &what,
                     const QString &value)
 {
     if (!request.json) {
-        WriteTo(stdout, (timestamp() + u' ' + what + u' ' + value).toUtf8() + '\n');
+        WriteTo(stdout, (LocalTimestamp() + u' ' + what + u' ' + value).toUtf8() + '\n');
         return;
     }
-    const QJsonObject line{{QStringLiteral("time"), timestamp()},
+    const QJsonObject line{{QStringLiteral("time"), LocalTimestamp()},
                            {QStringLiteral("port"), port},
                            {QStringLiteral("outputs"), FlagsText(request.outputs)},
                            {what, value}};
@@ -199,6 +163,30 @@ QString waitForReturn(CliSession &session, int port, const QString &lostDevice)
 }
 
 } // namespace
+
+std::optional<ModuleFacts> ReadModuleFirst(CliSession &session, int &status)
+{
+    status = ExitStatus::NoAnswer;
+    const bool remembered = readsRememberedPlace(session);
+    const WorkResult read = readModule(session);
+    if (read.outcome == Outcome::Refusal)
+        return std::nullopt;
+    status = CliSession::statusOf(read);
+    if (status == ExitStatus::Done)
+        return read.facts;
+    CliSession::printOutcome(read);
+    session.tellReasons(read);
+    if (status == ExitStatus::NoAnswer && remembered && !session.stopped())
+        sayWhereItLooked(session);
+    return std::nullopt;
+}
+
+void RememberSetting(CliSession &session, int settingIndex)
+{
+    session.state().ScanBaudRateNo = settingIndex;
+    session.state().ScanBaudRate = BaudRateModes().at(settingIndex);
+    saved(session.settings().SaveScanSettings(session.state()));
+}
 
 int RunScan(CliSession &session, const ScanRequest &request)
 {
@@ -236,7 +224,7 @@ int RunInfo(CliSession &session, bool json)
 int RunSetId(CliSession &session, const QString &moduleId)
 {
     int status = 0;
-    if (!moduleReadFirst(session, status))
+    if (!ReadModuleFirst(session, status))
         return status;
     session.choices().moduleId = moduleId;
     return reportSetting(session, session.run(SetModuleId));
@@ -245,19 +233,19 @@ int RunSetId(CliSession &session, const QString &moduleId)
 int RunSetSetting(CliSession &session, int settingIndex)
 {
     int status = 0;
-    if (!moduleReadFirst(session, status))
+    if (!ReadModuleFirst(session, status))
         return status;
     session.choices().baudRateIndex = settingIndex;
     const WorkResult result = session.run(SetModuleBaudRate);
     if (result.outcome == Outcome::Success)
-        rememberSetting(session, settingIndex);
+        RememberSetting(session, settingIndex);
     return reportSetting(session, result);
 }
 
 int RunSetMode(CliSession &session, OutputMode mode, std::optional<FourFlags> polarity)
 {
     int status = 0;
-    const std::optional<ModuleFacts> read = moduleReadFirst(session, status);
+    const std::optional<ModuleFacts> read = ReadModuleFirst(session, status);
     if (!read)
         return status;
     // Without --polarity the module keeps the polarity it was just read with.
@@ -269,19 +257,19 @@ int RunSetMode(CliSession &session, OutputMode mode, std::optional<FourFlags> po
 int RunFactory(CliSession &session)
 {
     int status = 0;
-    if (!moduleReadFirst(session, status))
+    if (!ReadModuleFirst(session, status))
         return status;
     const WorkResult result = session.run(SetFactoryDefault);
     // The module now listens at the factory setting.
     if (result.outcome == Outcome::Success)
-        rememberSetting(session, DefaultBaudRateIndex);
+        RememberSetting(session, DefaultBaudRateIndex);
     return reportSetting(session, result);
 }
 
 int RunWatch(CliSession &session, const WatchRequest &request)
 {
     int status = 0;
-    if (!moduleReadFirst(session, status))
+    if (!ReadModuleFirst(session, status))
         return status;
     int readings = 0;
     std::optional<FourFlags> shown;

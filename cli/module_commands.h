@@ -1,6 +1,7 @@
 #pragma once
 
 #include "module_window.h"
+#include "work_result.h"
 
 #include <optional>
 
@@ -16,6 +17,14 @@ struct ScanRequest
 };
 
 int RunScan(CliSession &session, const ScanRequest &request);
+
+// The module read where the command line names it, before anything is set: what it
+// read, or nothing (having said why, and with status set to the exit status) when
+// nothing answered there.
+std::optional<ModuleFacts> ReadModuleFirst(CliSession &session, int &status);
+// From now on the program talks to the module at this setting; kept for the next run,
+// which is another process.
+void RememberSetting(CliSession &session, int settingIndex);
 int RunInfo(CliSession &session, bool json);
 // The setting commands read the module at the remembered place first, as a scan's first
 // phase does, or, where --port or --device named another port, search its twelve

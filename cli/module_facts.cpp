@@ -8,7 +8,7 @@ QString modeName(const std::optional<OutputMode> &mode)
 {
     if (!mode)
         return {};
-    return *mode == OutputMode::Hold ? QStringLiteral("hold") : QStringLiteral("normal");
+    return OutputModeName(*mode);
 }
 
 QString polarityText(const std::optional<FourFlags> &polarity)

@@ -38,6 +38,25 @@ const Help Subcommands[] = {
     {"set-mode", "set-mode hold|normal [--polarity 0101]",
      "set the output mode and the input polarity (DI1 to DI4)\n", true},
     {"factory", "factory", "restore the factory settings\n", true},
+    {"apply",
+     "apply [FILE|-] [--id NN] [--new-setting S] [--mode M]\n"
+     "             [--polarity 0101] [-j|--json]",
+     "give the module the values in FILE (an info --json report,\n"
+     "or an object with id, setting, mode, polarity) and in the\n"
+     "options, which win; only what differs is sent, the line\n"
+     "setting last, and each value is read back: 0 when every\n"
+     "one reads back as wanted, 1 when one does not\n",
+     true},
+    {"provision",
+     "provision --first-id N [--count K] [--new-setting S] [--mode M]\n"
+     "             [--polarity 0101] [--log FILE] [-j|--json]",
+     "on a bench port, module after module: wait for one at any\n"
+     "setting, apply the values with the next ID (N, N+1 ...)\n"
+     "and read them back, print it and append it to the CSV log,\n"
+     "then wait until it is taken off; ends after K modules or\n"
+     "on Ctrl+C, finishing the module in hand: 0 when every\n"
+     "module was verified, 1 when one was not\n",
+     true},
     {"watch", "watch [--outputs 1010] [--cycles N] [-j|--json] [--reconnect]",
      "drive the outputs (DO1 to DO4) and print each change of the\n"
      "inputs until Ctrl+C, SIGTERM or N readings; --reconnect\n"

@@ -166,3 +166,16 @@ FourFlags FlagsFromField(const QByteArray &field)
         flags[i] = i < field.size() && field[i] == '1';
     return flags;
 }
+
+QString FlagsText(const FourFlags &flags)
+{
+    QString text;
+    for (const bool on : flags)
+        text += on ? u'1' : u'0';
+    return text;
+}
+
+QString OutputModeName(OutputMode mode)
+{
+    return mode == OutputMode::Hold ? QStringLiteral("hold") : QStringLiteral("normal");
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 #include <array>
 #include <optional>
@@ -81,3 +82,8 @@ OutputMode OutputModeOf(const QByteArray &modeFlag);
 QByteArray SetModeCommand(OutputMode mode);
 // Flag n (0-based) of a four-character field is set only when it is exactly "1".
 FourFlags FlagsFromField(const QByteArray &field);
+
+// The values as people write them: "0101" for the flags first to fourth, and "hold" or
+// "normal".
+QString FlagsText(const FourFlags &flags);
+QString OutputModeName(OutputMode mode);

@@ -20,6 +20,7 @@ const KindName kindNames[] = {
     {"zero-byte", FaultKind::ZeroByte, 6},
     {"hang-up", FaultKind::HangUp, 0},
     {"raw", FaultKind::RawReply, 0},
+    {"pretend", FaultKind::Pretend, 0},
 };
 
 std::optional<Fault> fail(QString *error, const QString &message)

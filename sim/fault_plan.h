@@ -19,6 +19,7 @@ enum class FaultKind
     ZeroByte,          // a zero byte at reply position `value` (default 6), checksum still right
     HangUp,            // the device vanishes
     RawReply,          // these exact bytes go out instead of the reply
+    Pretend,           // the usual reply, but the module keeps its state: a yes, no deed
 };
 
 struct Fault
@@ -34,7 +35,8 @@ struct Fault
 
 // Text form, for the command line: KIND[=VALUE][@COMMAND][*COUNT|*always], where KIND is
 // no-reply, late, bad-checksum, lowercase-checksum, wrong-length, stray-byte, babble,
-// zero-byte, hang-up or raw (VALUE: the bytes in hexadecimal). Example: no-reply@B00V*1
+// zero-byte, hang-up, raw (VALUE: the bytes in hexadecimal) or pretend. Example:
+// no-reply@B00V*1
 std::optional<Fault> ParseFault(const QString &text, QString *error = nullptr);
 
 // Faults waiting for their requests, first added first served.

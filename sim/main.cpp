@@ -1,6 +1,7 @@
 // tx4040-sim: the TX4040 module on a pseudo-terminal, linked as COM<n> in the ports
 // folder of $XDG_CONFIG_HOME/VANTREL. Prints the device path and runs until
-// SIGINT or SIGTERM, or until a hang-up fault makes the device vanish.
+// SIGINT or SIGTERM, or until a hang-up fault makes the device vanish. With --serials,
+// modules are taken off and put on in turn: at SIGUSR1, or every --swap-every ms.
 
 #include "config_folder.h"
 #include "fault_plan.h"
@@ -55,6 +56,44 @@ bool isFlags(const QString &text, int length)
     return true;
 }
 
+// The modules of a bench, one after another on the same line: each put on as the options
+// describe it, with the next serial number; each step takes the one on the line off, or
+// puts the next one on.
+class ModuleSwaps
+{
+public:
+    ModuleSwaps(SimulatedModule &module, const ModuleState &first, const QStringList &serials)
+        : m_module(module), m_first(first), m_serials(serials)
+    {}
+
+    void step()
+    {
+        if (!m_module.isAway()) {
+            m_module.takeAway();
+            std::fprintf(stderr, "tx4040-sim: %s taken off\n", qPrintable(m_serials.value(m_on)));
+        } else if (m_on + 1 < m_serials.size()) {
+            ModuleState next = m_first;
+            next.serialNo = m_serials.at(++m_on).toLatin1();
+            m_module.putOn(next);
+            std::fprintf(stderr, "tx4040-sim: %s put on\n", qPrintable(m_serials.at(m_on)));
+        }
+        std::fflush(stderr);
+    }
+
+private:
+    SimulatedModule &m_module;
+    ModuleState m_first;
+    QStringList m_serials;
+    int m_on = 0;
+};
+
+qint64 nowMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
+
 int usageError(const QString &message)
 {
     std::fprintf(stderr, "tx4040-sim: %s\n", qPrintable(message));
@@ -71,7 +110,9 @@ int main(int argc, char *argv[])
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    sigset_t blocked = stopSignals;
+    sigaddset(&blocked, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
 
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
@@ -126,6 +167,15 @@ int main(int argc, char *argv[])
         QStringLiteral("What the adapter's driver will not do: parity (ignored without a word) "
                        "or low-latency (TIOCSSERIAL fails, with --latency). May be repeated."),
         QStringLiteral("what"));
+    const QCommandLineOption serials(
+        QStringLiteral("serials"),
+        QStringLiteral("Serial numbers of modules that follow each other on the line, the first "
+                       "put on at the start; SIGUSR1 takes the one on the line off, or puts the "
+                       "next one on, each as the other options describe it."),
+        QStringLiteral("A,B,..."));
+    const QCommandLineOption swapEvery(QStringLiteral("swap-every"),
+                                       QStringLiteral("With --serials: a swap step every MS ms."),
+                                       QStringLiteral("MS"));
     const QCommandLineOption trace(QStringLiteral("trace"),
                                    QStringLiteral("Write every frame heard and sent to FILE."),
                                    QStringLiteral("FILE"));
@@ -133,10 +183,11 @@ int main(int argc, char *argv[])
         QStringLiteral("fault"),
         QStringLiteral("KIND[=VALUE][@COMMAND][*COUNT|*always]; KIND: no-reply, late, "
                        "bad-checksum, lowercase-checksum, wrong-length, stray-byte, babble, "
-                       "zero-byte, hang-up, raw=HEX. May be repeated."),
+                       "zero-byte, hang-up, raw=HEX, pretend (acknowledged, not done). May be "
+                       "repeated."),
         QStringLiteral("fault"));
     parser.addOptions({port, setting, id, serial, version, mode, polarity, inputs, period, silent,
-                       echo, latency, refuse, trace, fault});
+                       echo, latency, refuse, serials, swapEvery, trace, fault});
     parser.process(app);
 
     if (!parser.positionalArguments().isEmpty() && !app.arguments().contains(QStringLiteral("--")))
@@ -170,6 +221,21 @@ int main(int argc, char *argv[])
     if (!isFieldText(parser.value(serial), 8))
         return usageError(QStringLiteral("--serial takes 8 printable ASCII characters"));
     config.state.serialNo = parser.value(serial).toLatin1();
+    const QStringList serialList =
+        parser.isSet(serials) ? parser.value(serials).split(u',') : QStringList{};
+    for (const QString &text : serialList) {
+        if (!isFieldText(text, 8))
+            return usageError(QStringLiteral("--serials takes serial numbers of 8 printable ASCII "
+                                             "characters, comma-separated"));
+    }
+    if (!serialList.isEmpty())
+        config.state.serialNo = serialList.first().toLatin1();
+    int swapEveryMs = 0;
+    if (parser.isSet(swapEvery)) {
+        swapEveryMs = parser.value(swapEvery).toInt(&ok);
+        if (!ok || swapEveryMs < 1 || serialList.isEmpty())
+            return usageError(QStringLiteral("--swap-every takes milliseconds, with --serials"));
+    }
     if (!isFieldText(parser.value(version), 8))
         return usageError(QStringLiteral("--firmware takes 8 printable ASCII characters"));
     config.state.version = parser.value(version).toLatin1();
@@ -224,22 +290,39 @@ int main(int argc, char *argv[])
         module.setContactSchedule(schedule, periodMs);
     }
 
+    // A swap step at SIGUSR1, or when the next timed one is due.
+    ModuleSwaps swaps(module, config.state, serialList);
+    qint64 nextSwapMs = nowMs() + swapEveryMs;
+    sigset_t swapSignal;
+    sigemptyset(&swapSignal);
+    sigaddset(&swapSignal, SIGUSR1);
+    const auto swapWhenDue = [&] {
+        const timespec now{0, 0};
+        const bool asked = sigtimedwait(&swapSignal, nullptr, &now) == SIGUSR1;
+        const bool due = swapEveryMs > 0 && nowMs() >= nextSwapMs;
+        if (due)
+            nextSwapMs += swapEveryMs;
+        if ((asked || due) && !serialList.isEmpty())
+            swaps.step();
+    };
+
     // With a command to run, standard output is the command's alone.
     const QStringList command = parser.positionalArguments();
     if (!command.isEmpty()) {
         std::fprintf(stderr, "tx4040-sim: COM%d is %s\n", config.portNumber,
                      qPrintable(module.devicePath()));
-        const int status = RunCommand(command, stopSignals);
+        const int status = RunCommand(command, stopSignals, swapWhenDue);
         module.stop();
         return status;
     }
     std::printf("%s\n", qPrintable(module.devicePath()));
     std::fflush(stdout);
 
-    const timespec poll{0, 100'000'000};
+    const timespec poll{0, 10'000'000};
     while (!module.hasVanished()) {
         if (sigtimedwait(&stopSignals, nullptr, &poll) > 0)
             break;
+        swapWhenDue();
     }
     module.stop();
     return 0;

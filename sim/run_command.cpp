@@ -49,7 +49,8 @@ QByteArray ptyLinePreload(const QString &library)
 
 } // namespace
 
-int RunCommand(const QStringList &command, const sigset_t &stopSignals)
+int RunCommand(const QStringList &command, const sigset_t &stopSignals,
+               const std::function<void()> &everyPoll)
 {
     // Without it no module answers at a setting with parity: better said than a quiet
     // "Module Not Find".
@@ -103,5 +104,7 @@ int RunCommand(const QStringList &command, const sigset_t &stopSignals)
         const int signal = sigtimedwait(&stopSignals, nullptr, &poll);
         if (signal > 0)
             ::kill(pid, signal);
+        if (everyPoll)
+            everyPoll();
     }
 }

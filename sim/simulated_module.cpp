@@ -246,6 +246,20 @@ void SimulatedModule::hangUp()
     }
 }
 
+void SimulatedModule::takeAway()
+{
+    m_away = true;
+}
+
+void SimulatedModule::putOn(const ModuleState &state)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_behaviour.state() = state;
+    }
+    m_away = false;
+}
+
 QList<TraceEntry> SimulatedModule::trace() const
 {
     std::lock_guard lock(m_mutex);
@@ -430,7 +444,7 @@ void SimulatedModule::hear(const Request &request)
         return;
     }
     const QByteArray command = request.frame.mid(1, request.frame.size() - 4);
-    if (m_config.silent) {
+    if (m_config.silent || m_away) {
         record(QStringLiteral("rx-ignored"), request.setting, request.frame);
         return;
     }
@@ -452,10 +466,14 @@ void SimulatedModule::hear(const Request &request)
         return;
     }
 
-    const ModuleResponse response = m_behaviour.handle(command);
+    // A module that pretends answers as it would, and keeps its state as it was.
+    ModuleBehaviour pretending = m_behaviour;
+    const bool pretends = fault && fault->kind == FaultKind::Pretend;
+    const ModuleResponse response = (pretends ? pretending : m_behaviour).handle(command);
     if (!response.body)
         return;
-    m_settingAfterReply = response.newSettingIndex;
+    if (!pretends)
+        m_settingAfterReply = response.newSettingIndex;
     qint64 start = request.heardAtNs;
     if (fault && fault->kind == FaultKind::LateReply)
         start += qint64(fault->value) * 1'000'000;

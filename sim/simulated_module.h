@@ -76,6 +76,11 @@ public:
     void clearFaults();
     // The device vanishes, as a USB adapter pulled out.
     void hangUp();
+    // The module is taken off the line, or another one is put on: while away nothing
+    // answers (the port stays); a module put on answers from then on as `state` says.
+    void takeAway();
+    void putOn(const ModuleState &state);
+    bool isAway() const { return m_away; }
     bool hasVanished() const { return m_vanished; }
 
     QList<TraceEntry> trace() const;
@@ -137,6 +142,7 @@ private:
     std::atomic<bool> m_stopping{false};
     std::atomic<bool> m_hangUpRequested{false};
     std::atomic<bool> m_vanished{false};
+    std::atomic<bool> m_away{false};
 
     mutable std::mutex m_mutex; // everything below
     ModuleBehaviour m_behaviour;
