@@ -21,6 +21,7 @@ const KindName kindNames[] = {
     {"hang-up", FaultKind::HangUp, 0},
     {"raw", FaultKind::RawReply, 0},
     {"pretend", FaultKind::Pretend, 0},
+    {"leave", FaultKind::Leave, 0},
 };
 
 std::optional<Fault> fail(QString *error, const QString &message)

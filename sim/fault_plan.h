@@ -20,6 +20,7 @@ enum class FaultKind
     HangUp,            // the device vanishes
     RawReply,          // these exact bytes go out instead of the reply
     Pretend,           // the usual reply, but the module keeps its state: a yes, no deed
+    Leave,             // the reply and the deed, then nothing more is answered
 };
 
 struct Fault
@@ -35,7 +36,7 @@ struct Fault
 
 // Text form, for the command line: KIND[=VALUE][@COMMAND][*COUNT|*always], where KIND is
 // no-reply, late, bad-checksum, lowercase-checksum, wrong-length, stray-byte, babble,
-// zero-byte, hang-up, raw (VALUE: the bytes in hexadecimal) or pretend. Example:
+// zero-byte, hang-up, raw (VALUE: the bytes in hexadecimal), pretend or leave. Example:
 // no-reply@B00V*1
 std::optional<Fault> ParseFault(const QString &text, QString *error = nullptr);
 

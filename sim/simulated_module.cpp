@@ -478,6 +478,8 @@ void SimulatedModule::hear(const Request &request)
     if (fault && fault->kind == FaultKind::LateReply)
         start += qint64(fault->value) * 1'000'000;
     send(replyFrame(*response.body, fault), start);
+    if (fault && fault->kind == FaultKind::Leave)
+        m_away = true;
 }
 
 QByteArray SimulatedModule::replyFrame(const QByteArray &body,

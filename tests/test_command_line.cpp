@@ -301,6 +301,8 @@ void CommandLineTest::bashCompletion_data()
                                 << "ChineseGB ChineseBIG5";
     QTest::newRow("help of a subcommand") << "tx4040 help f"
                                           << "factory";
+    QTest::newRow("the wanted setting") << "tx4040 provision --new-setting 1152"
+                                        << "115200,n,8,1 115200,e,8,1";
 }
 
 void CommandLineTest::bashCompletion()
