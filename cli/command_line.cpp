@@ -54,7 +54,7 @@ class Arguments
 public:
     Arguments(const QString &subcommand, const QList<QCommandLineOption> &options,
               bool talksToModule)
-        : m_subcommand(subcommand), m_talksToModule(talksToModule)
+        : m_subcommand(subcommand)
     {
         m_parser.addOptions(options);
         m_parser.addOption(m_help);
@@ -139,7 +139,6 @@ public:
 
 private:
     QString m_subcommand;
-    bool m_talksToModule;
     QCommandLineParser m_parser;
     const QCommandLineOption m_help{QStringList{QStringLiteral("h"), QStringLiteral("help")}};
     const QCommandLineOption m_trace{QStringLiteral("trace"), {}, QStringLiteral("FILE")};
