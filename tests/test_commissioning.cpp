@@ -78,6 +78,15 @@ QList<QByteArray> settingCommandsHeard(const SimulatedModule &module)
     return setting;
 }
 
+// tx4040 provision on the bench's port, logging to `log`, with these options more.
+void startProvision(QProcess &provision, const QString &log, const QStringList &options)
+{
+    StartProgram(provision, QStringLiteral("tx4040"),
+                 QStringList{QStringLiteral("provision"), QStringLiteral("-p"),
+                             QString::number(Port), QStringLiteral("--log"), log} +
+                     options);
+}
+
 QString writeFile(const QTemporaryDir &folder, const QByteArray &text)
 {
     const QString path = folder.filePath(QStringLiteral("wanted.json"));
@@ -287,12 +296,10 @@ void CommissioningTest::provisionModuleAfterModule()
     QTemporaryDir folder;
     const QString log = folder.filePath(QStringLiteral("bench.csv"));
     QProcess provision;
-    StartProgram(provision, QStringLiteral("tx4040"),
-                 {QStringLiteral("provision"), QStringLiteral("--first-id"), QStringLiteral("20"),
-                  QStringLiteral("--count"), QStringLiteral("2"), QStringLiteral("-p"),
-                  QString::number(Port), QStringLiteral("--new-setting"), Plant,
-                  QStringLiteral("--mode"), QStringLiteral("normal"), QStringLiteral("--log"),
-                  log});
+    startProvision(provision, log,
+                   {QStringLiteral("--first-id"), QStringLiteral("20"), QStringLiteral("--count"),
+                    QStringLiteral("2"), QStringLiteral("--new-setting"), Plant,
+                    QStringLiteral("--mode"), QStringLiteral("normal")});
     QTRY_COMPARE_WITH_TIMEOUT(module.state().id, QByteArray("20"), 20000);
     // The module in hand is not given up before its line is out.
     QTRY_VERIFY_WITH_TIMEOUT(provision.bytesAvailable() > 0, 10000);
@@ -329,10 +336,9 @@ void CommissioningTest::provisionStoppedWithAModuleInHand()
     QTemporaryDir folder;
     const QString log = folder.filePath(QStringLiteral("bench.csv"));
     QProcess provision;
-    StartProgram(provision, QStringLiteral("tx4040"),
-                 {QStringLiteral("provision"), QStringLiteral("--first-id"), QStringLiteral("5"),
-                  QStringLiteral("-p"), QString::number(Port), QStringLiteral("--mode"),
-                  QStringLiteral("normal"), QStringLiteral("--log"), log});
+    startProvision(provision, log,
+                   {QStringLiteral("--first-id"), QStringLiteral("5"), QStringLiteral("--mode"),
+                    QStringLiteral("normal")});
     // The stop comes with the module in hand: its ID set, its mode not yet.
     QTRY_VERIFY_WITH_TIMEOUT(module.state().id == "05", 20000);
     ::kill(pid_t(provision.processId()), SIGINT);
