@@ -36,14 +36,11 @@ void describe(PortEntry &entry)
         entry.description = info.description();
         entry.manufacturer = info.manufacturer();
         entry.serialNumber = info.serialNumber();
-        if (info.hasVendorIdentifier() && info.hasProductIdentifier())
-            entry.usbId = QStringLiteral("%1:%2")
-                              .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
-                              .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
     }
     entry.stableName = SerialLinkTo(device, QStringLiteral("by-id"));
     const UsbAdapter usb = UsbAdapterOf(device);
     entry.usbAdapter = usb.isUsb;
+    entry.usbId = usb.usbId;
     entry.usbSerialNumber = !usb.serialNumber.isEmpty();
     entry.mapName = StablePortName(device);
     entry.latencyTimerMs = LatencyTimerMs(device);

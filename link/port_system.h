@@ -104,6 +104,7 @@ struct UsbAdapter
 {
     bool isUsb = false;   // the device hangs on a USB device
     QString serialNumber; // that USB device's serial number; empty where it has none
+    QString usbId;        // its vendor and product, "0403:6001"
 
     // Most CH340s: udev gives every such adapter of one kind the same by-id name and
     // keeps it for one of them only, so none can be told apart but by its USB socket.
@@ -128,6 +129,10 @@ DeviceAccess AccessOf(const QString &device);
 // open; 0 for none that can be seen.
 qint64 LockFileHolder(const QString &device);
 qint64 FlockHolder(const QString &device);
+// The holder of an advisory lock on a file, from the text of /proc/locks: "1: FLOCK
+// ADVISORY WRITE 4242 00:1a:3 0 EOF", the file as its file system's major:minor in
+// hex and its inode; lines with "->" wait for a lock and hold none. self: never this one.
+qint64 FlockHolderIn(const QByteArray &procLocks, quint64 fileSystem, quint64 inode, qint64 self);
 qint64 OpenedBy(const QString &device);
 // Its short name ("minicom"), where it can be seen.
 QString ProcessName(qint64 pid);

@@ -168,30 +168,6 @@ QStringList lockFileNames(const QString &device)
     return name == uucpName ? QStringList{name} : QStringList{name, uucpName};
 }
 
-// The holder of an advisory lock on a file, from the text of /proc/locks: "1: FLOCK
-// ADVISORY WRITE 4242 00:05:3 0 EOF", the file as its file system's major:minor in
-// hex and its inode; lines with "->" wait for a lock and hold none.
-qint64 flockHolderIn(const QByteArray &procLocks, dev_t fileSystem, ino_t inode, qint64 self)
-{
-    for (const QByteArray &line : procLocks.split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() < 6 || fields.at(1) != "FLOCK")
-            continue;
-        const QList<QByteArray> file = fields.at(5).split(':');
-        if (file.size() != 3)
-            continue;
-        bool ok[4] = {};
-        const quint64 major = file.at(0).toULongLong(&ok[0], 16);
-        const quint64 minor = file.at(1).toULongLong(&ok[1], 16);
-        const quint64 fileInode = file.at(2).toULongLong(&ok[2]);
-        const qint64 pid = fields.at(4).toLongLong(&ok[3]);
-        if (ok[0] && ok[1] && ok[2] && ok[3] && pid > 0 && pid != self &&
-            ::makedev(major, minor) == fileSystem && fileInode == inode)
-            return pid;
-    }
-    return 0;
-}
-
 } // namespace
 
 // --- A port the link holds
@@ -408,6 +384,19 @@ QByteArray ActiveConsolesText()
     return fileText(QStringLiteral("/sys/class/tty/console/active"));
 }
 
+namespace {
+
+// A short sysfs attribute, without its line end; empty where there is none.
+QString firstLineOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(file.readLine(256)).trimmed();
+}
+
+} // namespace
+
 UsbAdapter UsbAdapterOf(const QString &device)
 {
     UsbAdapter adapter;
@@ -420,9 +409,9 @@ UsbAdapter UsbAdapterOf(const QString &device)
     while (!folder.isEmpty() && folder != top && folder != u"/") {
         if (QFileInfo::exists(folder + QStringLiteral("/idVendor"))) {
             adapter.isUsb = true;
-            QFile serial(folder + QStringLiteral("/serial"));
-            if (serial.open(QIODevice::ReadOnly))
-                adapter.serialNumber = QString::fromLocal8Bit(serial.readLine(256)).trimmed();
+            adapter.serialNumber = firstLineOf(folder + QStringLiteral("/serial"));
+            adapter.usbId = firstLineOf(folder + QStringLiteral("/idVendor")) + u':' +
+                            firstLineOf(folder + QStringLiteral("/idProduct"));
             return adapter;
         }
         folder = QFileInfo(folder).path();
@@ -476,6 +465,27 @@ qint64 LockFileHolder(const QString &device)
     return 0;
 }
 
+qint64 FlockHolderIn(const QByteArray &procLocks, quint64 fileSystem, quint64 inode, qint64 self)
+{
+    for (const QByteArray &line : procLocks.split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 6 || fields.at(1) != "FLOCK")
+            continue;
+        const QList<QByteArray> file = fields.at(5).split(':');
+        if (file.size() != 3)
+            continue;
+        bool ok[4] = {};
+        const quint64 major = file.at(0).toULongLong(&ok[0], 16);
+        const quint64 minor = file.at(1).toULongLong(&ok[1], 16);
+        const quint64 fileInode = file.at(2).toULongLong(&ok[2]);
+        const qint64 pid = fields.at(4).toLongLong(&ok[3]);
+        if (ok[0] && ok[1] && ok[2] && ok[3] && pid > 0 && pid != self &&
+            ::makedev(major, minor) == fileSystem && fileInode == inode)
+            return pid;
+    }
+    return 0;
+}
+
 qint64 FlockHolder(const QString &device)
 {
     struct stat st
@@ -486,7 +496,7 @@ qint64 FlockHolder(const QString &device)
     QFile locks(QStringLiteral("/proc/locks"));
     if (!locks.open(QIODevice::ReadOnly))
         return 0;
-    const qint64 pid = flockHolderIn(locks.read(1024 * 1024), st.st_dev, st.st_ino,
+    const qint64 pid = FlockHolderIn(locks.read(1024 * 1024), st.st_dev, st.st_ino,
                                      QCoreApplication::applicationPid());
     return isRunning(pid) ? pid : 0;
 }

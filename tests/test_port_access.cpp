@@ -4,6 +4,7 @@
 #include "command_exchange.h"
 #include "command_set.h"
 #include "line_report.h"
+#include "port_system.h"
 #include "simulated_ports.h"
 #include "system_consoles.h"
 
@@ -14,6 +15,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -70,6 +72,8 @@ private slots:
     void secondOpenFails();
     void failedOpenLeavesTheHolderAlone();
     void advisoryLockKeepsOthersOut();
+    void holderFromProcLocks_data();
+    void holderFromProcLocks();
     void lowLatencyWhileOpen_data();
     void lowLatencyWhileOpen();
     void refusedModeStringKeepsTheLine();
@@ -287,6 +291,30 @@ void PortAccessTest::advisoryLockKeepsOthersOut()
         ::close(other);
     }
     QVERIFY(identityAnswered(port));
+}
+
+void PortAccessTest::holderFromProcLocks_data()
+{
+    QTest::addColumn<QByteArray>("locks");
+    QTest::addColumn<qint64>("holder");
+    // The file: device 0x1a:0x2b of its file system, inode 77; this process is 100.
+    const QByteArray held = "1: FLOCK  ADVISORY  WRITE 4242 1a:2b:77 0 EOF\n";
+    QTest::newRow("major and minor in hexadecimal") << held << qint64(4242);
+    QTest::newRow("after other locks")
+        << "1: POSIX  ADVISORY  WRITE 11 1a:2b:77 0 EOF\n2: FLOCK  ADVISORY  WRITE 12 1a:2b:78 "
+           "0 EOF\n3: FLOCK  ADVISORY  WRITE 13 10:11:77 0 EOF\n" + held
+        << qint64(4242);
+    QTest::newRow("a lock waited for is held by none")
+        << QByteArray("1: -> FLOCK  ADVISORY  WRITE 4343 1a:2b:77 0 EOF\n") << qint64(0);
+    QTest::newRow("this process's own") << QByteArray("1: FLOCK  ADVISORY  WRITE 100 1a:2b:77 0 EOF\n")
+                                        << qint64(0);
+}
+
+void PortAccessTest::holderFromProcLocks()
+{
+    QFETCH(QByteArray, locks);
+    QFETCH(qint64, holder);
+    QCOMPARE(FlockHolderIn(locks, ::makedev(0x1a, 0x2b), 77, 100), holder);
 }
 
 void PortAccessTest::lowLatencyWhileOpen_data()

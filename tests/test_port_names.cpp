@@ -94,7 +94,8 @@ public:
                         : sysfs() + QStringLiteral("/devices/pnp0/00:0%1/tty/ttyS%1").arg(k);
         QDir().mkpath(port);
         if (adapter.usb) {
-            writeFile(usbDevice + QStringLiteral("/idVendor"), "1a86");
+            writeFile(usbDevice + QStringLiteral("/idVendor"), "1a86\n");
+            writeFile(usbDevice + QStringLiteral("/idProduct"), "7523\n");
             if (!adapter.serial.isNull())
                 writeFile(usbDevice + QStringLiteral("/serial"), adapter.serial + '\n');
         }
@@ -401,7 +402,8 @@ void PortNamesTest::portsShowsTheAdapter_data()
     const QJsonValue none;
     QTest::newRow("serial number")
         << Adapter{true, "A50285BI", -1, true, true} << false
-        << QJsonObject{{"usbSerialNumber", true}, {"latencyTimerMs", none}} << QString();
+        << QJsonObject{{"usbSerialNumber", true}, {"usbId", "1a86:7523"}, {"latencyTimerMs", none}}
+        << QString();
     QTest::newRow("no serial number")
         << Adapter{true, {}, -1, true, true} << false
         << QJsonObject{{"usbSerialNumber", false}, {"lowLatency", none}}
