@@ -50,11 +50,10 @@ double changeMs(int s, std::initializer_list<int> commandLengths)
 double leastMs()
 {
     const int s = Factory;
-    return foundAndReadMs(s) +
-           changeMs(s, {14}) + PauseMs + AnsweredMs(s, 4, 16) +          // ID, read back
-           changeMs(s, {5, 20}) + 2 * PauseMs + AnsweredMs(s, 4, 9) +     // mode, polarity
-           AnsweredMs(s, 4, 24) +                                         // read back
-           changeMs(s, {5}) + PauseMs + AnsweredMs(Plant, 4, 16);          // setting, at the new
+    return foundAndReadMs(s) + changeMs(s, {14}) + PauseMs + AnsweredMs(s, 4, 16) + // ID, read back
+           changeMs(s, {5, 20}) + 2 * PauseMs + AnsweredMs(s, 4, 9) + // mode, polarity
+           AnsweredMs(s, 4, 24) +                                     // read back
+           changeMs(s, {5}) + PauseMs + AnsweredMs(Plant, 4, 16);     // setting, at the new
 }
 
 double median(std::vector<double> times)

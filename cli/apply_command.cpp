@@ -26,11 +26,11 @@ QJsonObject AppliedValuesJson(const ApplyResult &result)
 {
     QJsonObject values;
     for (const AppliedValue &value : result.values) {
-        values.insert(value.name, QJsonObject{{QStringLiteral("before"), value.before},
-                                              {QStringLiteral("wanted"), value.wanted},
-                                              {QStringLiteral("after"), value.after},
-                                              {QStringLiteral("result"),
-                                               ValueCheckName(value.check)}});
+        values.insert(value.name,
+                      QJsonObject{{QStringLiteral("before"), value.before},
+                                  {QStringLiteral("wanted"), value.wanted},
+                                  {QStringLiteral("after"), value.after},
+                                  {QStringLiteral("result"), ValueCheckName(value.check)}});
     }
     return values;
 }
@@ -52,14 +52,14 @@ int RunApply(CliSession &session, const WantedConfiguration &wanted, bool json)
         for (const Reason &reason : result.work.reasons)
             reasons << reason.text;
         const ModuleFacts &facts = result.work.facts;
-        WriteTo(stdout, JsonReport({{QStringLiteral("port"), facts.port},
-                                    {QStringLiteral("device"), facts.device},
-                                    {QStringLiteral("serial"), facts.serialNo},
-                                    {QStringLiteral("verified"), verified},
-                                    {QStringLiteral("sent"), result.sentAnything},
-                                    {QStringLiteral("values"), AppliedValuesJson(result)},
-                                    {QStringLiteral("reasons"),
-                                     QJsonArray::fromStringList(reasons)}}));
+        WriteTo(stdout,
+                JsonReport({{QStringLiteral("port"), facts.port},
+                            {QStringLiteral("device"), facts.device},
+                            {QStringLiteral("serial"), facts.serialNo},
+                            {QStringLiteral("verified"), verified},
+                            {QStringLiteral("sent"), result.sentAnything},
+                            {QStringLiteral("values"), AppliedValuesJson(result)},
+                            {QStringLiteral("reasons"), QJsonArray::fromStringList(reasons)}}));
     } else {
         WriteTo(stdout, AppliedValuesText(result));
     }

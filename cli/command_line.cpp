@@ -73,7 +73,8 @@ public:
             WriteTo(stdout, SubcommandUsage(m_subcommand));
             return ExitStatus::Done;
         }
-        if (positionalCount != AnyCount && m_parser.positionalArguments().size() != positionalCount) {
+        if (positionalCount != AnyCount &&
+            m_parser.positionalArguments().size() != positionalCount) {
             return failWith(positionalCount == 0
                                 ? QStringLiteral("%1 takes no arguments").arg(m_subcommand)
                                 : QStringLiteral("%1 takes %2 argument%3")
@@ -416,9 +417,8 @@ int apply(const QStringList &arguments)
         return usageError(QStringLiteral("nothing to apply: give a file or --id, --new-setting, "
                                          "--mode or --polarity"),
                           QStringLiteral("apply"));
-    return withSession(parsed, [&](CliSession &session) {
-        return RunApply(session, wanted, parsed.isSet(json));
-    });
+    return withSession(
+        parsed, [&](CliSession &session) { return RunApply(session, wanted, parsed.isSet(json)); });
 }
 
 int provision(const QStringList &arguments)
@@ -435,10 +435,11 @@ int provision(const QStringList &arguments)
     ProvisionRequest request;
     const std::optional<QString> first = ModuleIdArgument(parsed.value(firstId));
     if (!first)
-        return usageError(parsed.isSet(firstId)
-                              ? QStringLiteral("--first-id cannot take %1").arg(parsed.value(firstId))
-                              : QStringLiteral("provision needs --first-id N, the first ID to give"),
-                          QStringLiteral("provision"));
+        return usageError(
+            parsed.isSet(firstId)
+                ? QStringLiteral("--first-id cannot take %1").arg(parsed.value(firstId))
+                : QStringLiteral("provision needs --first-id N, the first ID to give"),
+            QStringLiteral("provision"));
     request.firstId = first->toInt();
     if (parsed.isSet(count)) {
         bool ok = false;
@@ -456,8 +457,8 @@ int provision(const QStringList &arguments)
     request.logPath = parsed.value(log);
     request.json = parsed.isSet(json);
     request.showProgress = ::isatty(STDERR_FILENO) == 1;
-    return withSession(parsed, [&](CliSession &session) { return RunProvision(session, request); },
-                       true, false);
+    return withSession(
+        parsed, [&](CliSession &session) { return RunProvision(session, request); }, true, false);
 }
 
 } // namespace

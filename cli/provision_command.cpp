@@ -91,14 +91,14 @@ void tell(const ProvisionRequest &request, int port, const ProvisionedModule &mo
                                     {QStringLiteral("result"), module.result},
                                     {QStringLiteral("values"), AppliedValuesJson(result)}},
                                    QJsonDocument::Compact) +
-                        '\n');
+                            '\n');
         return;
     }
-    WriteTo(stdout, QStringLiteral("%1 %2 %3 id %4 -> %5 setting %6 mode %7 polarity %8 %9\n")
-                        .arg(module.time, module.serialNo, module.version, module.idBefore,
-                             module.idAfter, module.setting, module.mode, module.polarity,
-                             module.result)
-                        .toUtf8());
+    WriteTo(stdout,
+            QStringLiteral("%1 %2 %3 id %4 -> %5 setting %6 mode %7 polarity %8 %9\n")
+                .arg(module.time, module.serialNo, module.version, module.idBefore, module.idAfter,
+                     module.setting, module.mode, module.polarity, module.result)
+                .toUtf8());
 }
 
 // A module found on the port at any of the twelve settings, its facts read; a scan that
@@ -123,7 +123,8 @@ WorkResult waitForModule(CliSession &session, int port, Progress &progress)
 // false when a stop from outside came first.
 bool waitUntilTakenOff(CliSession &session, const QString &serialNo, Progress &progress)
 {
-    progress.show(QStringLiteral("take %1 off COM%2").arg(serialNo).arg(session.state().ScanCommNo));
+    progress.show(
+        QStringLiteral("take %1 off COM%2").arg(serialNo).arg(session.state().ScanCommNo));
     for (;;) {
         QCoreApplication::processEvents();
         if (session.stopped())
@@ -151,7 +152,7 @@ void tellSummary(const ProvisionRequest &request, int port, const Tally &tally, 
                                     {QStringLiteral("failed"), failed},
                                     {QStringLiteral("stopped"), stopped}},
                                    QJsonDocument::Compact) +
-                        '\n');
+                            '\n');
         return;
     }
     WriteTo(stdout, QStringLiteral("%1 module%2 on COM%3: %4 verified, %5 failed%6\n")

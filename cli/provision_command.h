@@ -11,7 +11,7 @@ class CliSession;
 struct ProvisionRequest
 {
     int firstId = 1;
-    std::optional<int> count; // modules before the run ends; none: until stopped
+    std::optional<int> count;   // modules before the run ends; none: until stopped
     WantedConfiguration wanted; // each module's, but for its ID
     QString logPath;            // CSV appended to; none: no log
     bool json = false;

@@ -33,9 +33,9 @@ bool ProvisionLog::open(const QString &path, QString &error)
 bool ProvisionLog::append(const ProvisionedModule &module, QString &error)
 {
     QStringList fields;
-    for (const QString &field : {module.time, module.serialNo, module.version, module.idBefore,
-                                 module.idAfter, module.setting, module.mode, module.polarity,
-                                 module.result})
+    for (const QString &field :
+         {module.time, module.serialNo, module.version, module.idBefore, module.idAfter,
+          module.setting, module.mode, module.polarity, module.result})
         fields << CsvField(field);
     return write(fields.join(u',').toUtf8() + '\n', error);
 }
@@ -45,7 +45,7 @@ bool ProvisionLog::write(const QByteArray &bytes, QString &error)
     // On the disk, not only in a buffer: a crash or a power cut loses nothing logged.
     if (m_file.write(bytes) == bytes.size() && m_file.flush() && ::fsync(m_file.handle()) == 0)
         return true;
-    error = QStringLiteral("cannot write the log %1: %2").arg(m_file.fileName(),
-                                                              m_file.errorString());
+    error =
+        QStringLiteral("cannot write the log %1: %2").arg(m_file.fileName(), m_file.errorString());
     return false;
 }

@@ -82,7 +82,7 @@ bool Applying::needsSending(AppliedValue &value)
 bool Applying::change(WorkResult (*workflow)(WorkflowContext &), const ControlValues &values)
 {
     const FixedChoices choices(values);
-    WorkflowContext inner{m_c.window, choices,    m_c.liveStop, m_c.state, m_c.messages,
+    WorkflowContext inner{m_c.window, choices,      m_c.liveStop, m_c.state, m_c.messages,
                           m_c.port,   m_c.exchange, m_c.settings, m_c.tone};
     const WorkResult part = workflow(inner);
     take(part);
@@ -111,8 +111,9 @@ void Applying::fail(AppliedValue &value, const QString &reason)
 void Applying::settle(AppliedValue &value, bool answered)
 {
     if (!answered)
-        return fail(value, QStringLiteral("the module did not answer when its %1 was read back")
-                               .arg(value.name));
+        return fail(
+            value,
+            QStringLiteral("the module did not answer when its %1 was read back").arg(value.name));
     if (value.after != value.wanted)
         return fail(value, QStringLiteral("the module's %1 read back as %2, not %3")
                                .arg(value.name, value.after, value.wanted));
@@ -161,10 +162,16 @@ void Applying::applyModeAndPolarity(std::optional<OutputMode> wantedMode,
     // Both go together, as the window sends them: the one not wanted as it is.
     const OutputMode mode = wantedMode.value_or(modeBefore);
     const FourFlags polarity = wantedPolarity.value_or(polarityBefore);
-    AppliedValue modeValue{QStringLiteral("mode"), OutputModeName(modeBefore),
-                           OutputModeName(mode), {}, ValueCheck::NotTried};
-    AppliedValue polarityValue{QStringLiteral("polarity"), FlagsText(polarityBefore),
-                               FlagsText(polarity), {}, ValueCheck::NotTried};
+    AppliedValue modeValue{QStringLiteral("mode"),
+                           OutputModeName(modeBefore),
+                           OutputModeName(mode),
+                           {},
+                           ValueCheck::NotTried};
+    AppliedValue polarityValue{QStringLiteral("polarity"),
+                               FlagsText(polarityBefore),
+                               FlagsText(polarity),
+                               {},
+                               ValueCheck::NotTried};
     const bool differs = mode != modeBefore || polarity != polarityBefore;
     if (differs && !m_failed) {
         ControlValues values = controlsNow();

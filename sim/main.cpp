@@ -181,10 +181,11 @@ int main(int argc, char *argv[])
                                    QStringLiteral("FILE"));
     const QCommandLineOption fault(
         QStringLiteral("fault"),
-        QStringLiteral("KIND[=VALUE][@COMMAND][*COUNT|*always]; KIND: no-reply, late, "
-                       "bad-checksum, lowercase-checksum, wrong-length, stray-byte, babble, "
-                       "zero-byte, hang-up, raw=HEX, pretend (acknowledged, not done), leave (done, then "
-                       "nothing more answered). May be repeated."),
+        QStringLiteral(
+            "KIND[=VALUE][@COMMAND][*COUNT|*always]; KIND: no-reply, late, "
+            "bad-checksum, lowercase-checksum, wrong-length, stray-byte, babble, "
+            "zero-byte, hang-up, raw=HEX, pretend (acknowledged, not done), leave (done, then "
+            "nothing more answered). May be repeated."),
         QStringLiteral("fault"));
     parser.addOptions({port, setting, id, serial, version, mode, polarity, inputs, period, silent,
                        echo, latency, refuse, serials, swapEvery, trace, fault});

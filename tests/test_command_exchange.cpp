@@ -320,8 +320,8 @@ void CommandExchangeTest::anyBytesFromTheLine()
 {
     // Whatever arrives, the exchange ends, and the reply and its fields stay within
     // what was received. The bound itself is measured on a quiet line elsewhere; here
-    // sixty exchanges on a busy machine only show that none of them hangs. Line feeds, carriage returns and zero
-    // bytes are made common so that frames complete and cut short often.
+    // sixty exchanges on a busy machine only show that none of them hangs. Line feeds, carriage
+    // returns and zero bytes are made common so that frames complete and cut short often.
     SimulatedPorts ports;
     SimulatedModule &module = ports.addModule(Port, 10);
     PortAccess port(ports.portMap(), LinkServices::system());

@@ -120,10 +120,10 @@ void CommissioningTest::applyGivesAndReadsBack_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("after");
 
-    const QStringList all{QStringLiteral("--id"), QStringLiteral("7"),
+    const QStringList all{QStringLiteral("--id"),          QStringLiteral("7"),
                           QStringLiteral("--new-setting"), Plant,
-                          QStringLiteral("--mode"), QStringLiteral("normal"),
-                          QStringLiteral("--polarity"), QStringLiteral("0101")};
+                          QStringLiteral("--mode"),        QStringLiteral("normal"),
+                          QStringLiteral("--polarity"),    QStringLiteral("0101")};
     QTest::newRow("options") << QByteArray() << all << QStringLiteral("07 9600,n,8,1 normal 0101");
     QTest::newRow("module object")
         << QByteArray(R"({"id": "07", "setting": "9600,n,8,1", "mode": "normal",
@@ -205,8 +205,8 @@ void CommissioningTest::badInputSendsNothing_data()
     QTest::addColumn<QByteArray>("error");
 
     QTest::newRow("not JSON") << QByteArray("{\"id\": ") << QStringList{} << QByteArray("not JSON");
-    QTest::newRow("unknown mode")
-        << QByteArray(R"({"mode": "toggle"})") << QStringList{} << QByteArray("\"mode\"");
+    QTest::newRow("unknown mode") << QByteArray(R"({"mode": "toggle"})") << QStringList{}
+                                  << QByteArray("\"mode\"");
     QTest::newRow("ID out of range")
         << QByteArray(R"({"id": 100})") << QStringList{} << QByteArray("\"id\"");
     QTest::newRow("report of two modules")
@@ -214,8 +214,8 @@ void CommissioningTest::badInputSendsNothing_data()
         << QByteArray("2 modules");
     QTest::newRow("empty object") << QByteArray("{}") << QStringList{}
                                   << QByteArray("nothing to apply");
-    QTest::newRow("no want at all") << QByteArray() << QStringList{}
-                                    << QByteArray("nothing to apply");
+    QTest::newRow("no want at all")
+        << QByteArray() << QStringList{} << QByteArray("nothing to apply");
     QTest::newRow("unknown setting in an option")
         << QByteArray(R"({"id": "05"})")
         << QStringList{QStringLiteral("--new-setting"), QStringLiteral("300,n,8,1")}
@@ -249,7 +249,8 @@ void CommissioningTest::moduleThatDoesNotDoIt_data()
     QTest::addColumn<QByteArray>("line");
 
     QTest::newRow("ID acknowledged, not done")
-        << QStringLiteral("pretend@B00C") << QStringList{QStringLiteral("--id"), QStringLiteral("9")}
+        << QStringLiteral("pretend@B00C")
+        << QStringList{QStringLiteral("--id"), QStringLiteral("9")}
         << QByteArray("id: 01 -> 01 failed (wanted 09)\n");
     QTest::newRow("mode acknowledged, not done")
         << QStringLiteral("pretend@B00GS")
@@ -326,7 +327,8 @@ void CommissioningTest::provisionModuleAfterModule()
              rows.at(1).constData());
     QVERIFY2(rows.at(2).endsWith(",TX040002,01.05-03,01,21,\"9600,n,8,1\",normal,0000,verified"),
              rows.at(2).constData());
-    QVERIFY(provision.readAllStandardOutput().endsWith("2 modules on COM3: 2 verified, 0 failed\n"));
+    QVERIFY(
+        provision.readAllStandardOutput().endsWith("2 modules on COM3: 2 verified, 0 failed\n"));
 }
 
 void CommissioningTest::provisionStoppedWithAModuleInHand()

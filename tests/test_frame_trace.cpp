@@ -121,7 +121,8 @@ void FrameTraceTest::exchangeLines_data()
 
     QTest::newRow("answered") << Command::ReadIdentity << QList<Fault>{}
                               << QByteArrayList{open,
-                                                "program COM3 19200,e,8,1 tx " + request + " read identity",
+                                                "program COM3 19200,e,8,1 tx " + request +
+                                                    " read identity",
                                                 "module COM3 19200,e,8,1 rx " + request,
                                                 "module COM3 19200,e,8,1 tx \\n!01BTX04000161\\r "
                                                 "0a21303142545830343030303136310d",
@@ -129,10 +130,11 @@ void FrameTraceTest::exchangeLines_data()
                                                 "0a21303142545830343030303136310d",
                                                 close};
     QTest::newRow("unanswered") << Command::ReadIdentity << one(FaultKind::NoReply)
-                                << QByteArrayList{open, "program COM3 19200,e,8,1 tx " + request + " read identity",
-                                                  "module COM3 19200,e,8,1 rx-ignored " + request,
-                                                  "program COM3 19200,e,8,1 timeout - - waited=Nms",
-                                                  close};
+                                << QByteArrayList{
+                                       open,
+                                       "program COM3 19200,e,8,1 tx " + request + " read identity",
+                                       "module COM3 19200,e,8,1 rx-ignored " + request,
+                                       "program COM3 19200,e,8,1 timeout - - waited=Nms", close};
     QTest::newRow("bad checksum")
         << Command::ReadIdentity << one(FaultKind::BadChecksum)
         << QByteArrayList{open,
@@ -155,7 +157,8 @@ void FrameTraceTest::exchangeLines_data()
                           close};
     QTest::newRow("device gone") << Command::ReadIdentity << one(FaultKind::HangUp)
                                  << QByteArrayList{open,
-                                                   "program COM3 19200,e,8,1 tx " + request + " read identity",
+                                                   "program COM3 19200,e,8,1 tx " + request +
+                                                       " read identity",
                                                    "module COM3 19200,e,8,1 rx " + request,
                                                    "module COM3 19200,e,8,1 hang-up - -",
                                                    "program COM3 19200,e,8,1 lost - -",

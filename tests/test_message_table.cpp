@@ -28,17 +28,26 @@ void MessageTableTest::rows_data()
     QTest::newRow("caption") << 1 << "VANTREL TX4040 Module Config V3.20-01"
                              << "VANTREL TX4040 输入输出模组设定程式 V3.20-01"
                              << "VANTREL TX4040 輸入輸出模組設定程式 V3.20-01";
-    QTest::newRow("refusal") << 2 << "Start Scan Module!" << "请先扫描模组!" << "請先掃描模組!";
-    QTest::newRow("cancel") << 3 << "Cancel Process Module(Space Key)" << "取消连线(空白键)"
+    QTest::newRow("refusal") << 2 << "Start Scan Module!"
+                             << "请先扫描模组!"
+                             << "請先掃描模組!";
+    QTest::newRow("cancel") << 3 << "Cancel Process Module(Space Key)"
+                            << "取消连线(空白键)"
                             << "取消連線(空白鍵)";
     QTest::newRow("baud rate button") << 6 << "Set Module Baud Rate (Reset)"
-                                      << "设定通讯速度(重置)" << "設定通訊速度(重置)";
-    QTest::newRow("info ok") << 19 << "Get Module Info Ok. (COM" << "读取模组资讯完成. (串口"
+                                      << "设定通讯速度(重置)"
+                                      << "設定通訊速度(重置)";
+    QTest::newRow("info ok") << 19 << "Get Module Info Ok. (COM"
+                             << "读取模组资讯完成. (串口"
                              << "讀取模組資訊完成. (串口";
-    QTest::newRow("not found") << 21 << "Module Not Find" << "模组没有连线" << "模組沒有連線";
-    QTest::newRow("factory error") << 33 << "Set Factory Default Error" << "设定出厂预设值错误"
+    QTest::newRow("not found") << 21 << "Module Not Find"
+                               << "模组没有连线"
+                               << "模組沒有連線";
+    QTest::newRow("factory error") << 33 << "Set Factory Default Error"
+                                   << "设定出厂预设值错误"
                                    << "設定出廠預設值錯誤";
-    QTest::newRow("last row") << 40 << "Set Baudrate 115200 Error" << "设定快速模式错误"
+    QTest::newRow("last row") << 40 << "Set Baudrate 115200 Error"
+                              << "设定快速模式错误"
                               << "設定快速模式錯誤";
 }
 

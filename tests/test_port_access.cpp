@@ -302,12 +302,13 @@ void PortAccessTest::holderFromProcLocks_data()
     QTest::newRow("major and minor in hexadecimal") << held << qint64(4242);
     QTest::newRow("after other locks")
         << "1: POSIX  ADVISORY  WRITE 11 1a:2b:77 0 EOF\n2: FLOCK  ADVISORY  WRITE 12 1a:2b:78 "
-           "0 EOF\n3: FLOCK  ADVISORY  WRITE 13 10:11:77 0 EOF\n" + held
+           "0 EOF\n3: FLOCK  ADVISORY  WRITE 13 10:11:77 0 EOF\n" +
+               held
         << qint64(4242);
     QTest::newRow("a lock waited for is held by none")
         << QByteArray("1: -> FLOCK  ADVISORY  WRITE 4343 1a:2b:77 0 EOF\n") << qint64(0);
-    QTest::newRow("this process's own") << QByteArray("1: FLOCK  ADVISORY  WRITE 100 1a:2b:77 0 EOF\n")
-                                        << qint64(0);
+    QTest::newRow("this process's own")
+        << QByteArray("1: FLOCK  ADVISORY  WRITE 100 1a:2b:77 0 EOF\n") << qint64(0);
 }
 
 void PortAccessTest::holderFromProcLocks()

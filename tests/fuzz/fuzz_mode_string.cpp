@@ -20,9 +20,9 @@ void require(bool condition)
 QString canonical(const LineSettings &s)
 {
     const char parity[] = {'n', '?', 'e', 'o', 's', 'm'};
-    const QString stop = s.stopBits == QSerialPort::OneStop            ? QStringLiteral("1")
+    const QString stop = s.stopBits == QSerialPort::OneStop          ? QStringLiteral("1")
                          : s.stopBits == QSerialPort::OneAndHalfStop ? QStringLiteral("1.5")
-                                                                      : QStringLiteral("2");
+                                                                     : QStringLiteral("2");
     return QStringLiteral("%1,%2,%3,%4")
         .arg(s.baudRate)
         .arg(QChar::fromLatin1(parity[int(s.parity)]))
@@ -40,8 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (!settings)
             continue;
         require(settings->baudRate > 0);
-        require(settings->dataBits >= QSerialPort::Data5 && settings->dataBits <= QSerialPort::Data8);
-        require(int(settings->parity) >= 0 && int(settings->parity) <= 5 && int(settings->parity) != 1);
+        require(settings->dataBits >= QSerialPort::Data5 &&
+                settings->dataBits <= QSerialPort::Data8);
+        require(int(settings->parity) >= 0 && int(settings->parity) <= 5 &&
+                int(settings->parity) != 1);
         require(text.count(u',') == 3);
         require(ParseModeString(canonical(*settings)) == settings);
         // One of the program's own settings reads back as exactly that entry.
