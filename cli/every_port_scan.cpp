@@ -25,16 +25,6 @@ struct PortSearch
     WorkResult result;
 };
 
-QList<int> portsToSearch(const PortMap &ports)
-{
-    if (ports.usesPortsFolder())
-        return ports.folderPortNumbers();
-    QList<int> numbers;
-    for (int port = 1; port <= ScanLimits::HighestPort; ++port)
-        numbers.append(port);
-    return numbers;
-}
-
 void search(PortSearch &search, CliSession &session, SharedState state, bool locked,
             const std::atomic<bool> &stop)
 {
@@ -99,7 +89,7 @@ int RunEveryPortScan(CliSession &session, const ScanRequest &request)
         start.ScanBaudRate = BaudRateModes().at(*request.settingIndex);
     }
     QList<PortSearch> searches;
-    for (const int port : portsToSearch(session.ports()))
+    for (const int port : session.ports().numbersToSearch())
         searches.append(PortSearch{port, {}});
 
     std::atomic<bool> stop = false;

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr int SearchedPorts = 16;
-
 // Asks the driver for low latency and puts its flags back at once, only to learn its
 // answer. A port someone holds (an flock, as terminal programs take) is left alone.
 PortEntry::LowLatencyAnswer askLowLatency(const QString &device, QString &refusal)
@@ -62,7 +60,7 @@ QList<PortEntry> ListPorts(const PortMap &map)
     if (folder) {
         numbers = map.folderPortNumbers();
     } else {
-        for (int n = 1; n <= SearchedPorts && !map.mappedPath(n).isEmpty(); ++n)
+        for (int n = 1; n <= PortMap::HighestSystemPort && !map.mappedPath(n).isEmpty(); ++n)
             numbers.append(n);
     }
     for (const int number : numbers) {

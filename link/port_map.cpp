@@ -71,7 +71,7 @@ int PortMap::numberOf(const QString &device) const
 {
     const QString real = QFileInfo(device).canonicalFilePath();
     QList<int> numbers = usesPortsFolder() ? folderPortNumbers() : QList<int>{};
-    for (int n = 1; n <= 16; ++n)
+    for (int n = 1; n <= HighestSystemPort; ++n)
         numbers.append(n);
     for (const int n : std::as_const(numbers)) {
         if (!real.isEmpty() && mappedPath(n) == real)
@@ -112,6 +112,16 @@ QList<int> PortMap::folderPortNumbers() const
             numbers.append(number);
     }
     std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
+QList<int> PortMap::numbersToSearch() const
+{
+    if (usesPortsFolder())
+        return folderPortNumbers();
+    QList<int> numbers;
+    for (int n = 1; n <= HighestSystemPort; ++n)
+        numbers.append(n);
     return numbers;
 }
 

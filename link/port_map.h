@@ -31,6 +31,10 @@ public:
     bool usesPortsFolder() const;
     // The numbers n of the ports folder's COM<n> entries, in order.
     QList<int> folderPortNumbers() const;
+    // What a search of every port goes through: the ports folder's entries, or COM1 to
+    // COM16 where the system's list decides.
+    QList<int> numbersToSearch() const;
+    static constexpr int HighestSystemPort = 16;
     // Where the ports folder exists and names no port, which hides every real adapter
     // from the program: a sentence that says so and what to do; else nothing.
     QString emptyFolderWarning() const;

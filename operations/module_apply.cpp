@@ -5,6 +5,8 @@
 #include "module_mode.h"
 #include "work.h"
 
+#include <functional>
+
 namespace {
 
 constexpr int PauseMs = 100;
@@ -53,6 +55,9 @@ private:
     void take(const WorkResult &part);
     // "B00B" answered by the module that was read, at the port as it is open now.
     bool identityAnswered();
+    // Opens the port at this setting and reads, a pause before each try, until a read
+    // answers; what went wrong with the link joins the reasons.
+    bool readBack(const QString &setting, int tries, const std::function<bool()> &read);
 
     WorkflowContext &m_c;
     ApplyResult m_result;
@@ -126,6 +131,22 @@ bool Applying::identityAnswered()
            QString::fromLatin1(ReplySerialNo(m_c.exchange.LastReply())) == facts().serialNo;
 }
 
+bool Applying::readBack(const QString &setting, int tries, const std::function<bool()> &read)
+{
+    Work check(m_c, Activity::Operation);
+    bool answered = false;
+    {
+        const OpenedPort opened(m_c.port, m_c.state.ScanCommNo, setting);
+        for (int i = 0; opened.isOpen() && i < tries && !answered; ++i) {
+            m_c.sleepMs(PauseMs);
+            answered = read();
+        }
+    }
+    check.addLinkFailure();
+    take(check.result());
+    return answered;
+}
+
 void Applying::applyId(const QString &wanted)
 {
     AppliedValue &value = m_result.values.emplace_back(
@@ -136,19 +157,10 @@ void Applying::applyId(const QString &wanted)
     values.moduleId = wanted;
     if (!change(SetModuleId, values))
         return fail(value, {});
-    Work check(m_c, Activity::Operation);
-    bool answered = false;
-    {
-        const OpenedPort opened(m_c.port, m_c.state.ScanCommNo, m_c.state.ScanBaudRate);
-        for (int i = 0; opened.isOpen() && i < ReadBackTries && !answered; ++i) {
-            m_c.sleepMs(PauseMs);
-            answered = identityAnswered();
-        }
-    }
+    const bool answered =
+        readBack(m_c.state.ScanBaudRate, ReadBackTries, [this] { return identityAnswered(); });
     if (answered)
         value.after = QString::fromLatin1(ReplyModuleId(m_c.exchange.LastReply()));
-    check.addLinkFailure();
-    take(check.result());
     settle(value, answered);
     if (value.check == ValueCheck::Verified)
         facts().id = wanted;
@@ -178,26 +190,18 @@ void Applying::applyModeAndPolarity(std::optional<OutputMode> wantedMode,
         values.mode = mode;
         values.polarity = polarity;
         if (change(SetModuleMode, values)) {
-            Work check(m_c, Activity::Operation);
-            bool answered = false;
-            {
-                const OpenedPort opened(m_c.port, m_c.state.ScanCommNo, m_c.state.ScanBaudRate);
-                for (int i = 0; opened.isOpen() && i < ReadBackTries && !answered; ++i) {
-                    m_c.sleepMs(PauseMs);
-                    if (!m_c.exchange.SendCommand(Command::ReadMode))
-                        continue;
-                    modeValue.after =
-                        OutputModeName(OutputModeOf(ReplyModeFlag(m_c.exchange.LastReply())));
-                    m_c.sleepMs(PauseMs);
-                    if (!m_c.exchange.SendCommand(Command::ReadPolarity))
-                        continue;
-                    polarityValue.after =
-                        FlagsText(FlagsFromField(ReplyPolarityFlags(m_c.exchange.LastReply())));
-                    answered = true;
-                }
-            }
-            check.addLinkFailure();
-            take(check.result());
+            const bool answered = readBack(m_c.state.ScanBaudRate, ReadBackTries, [&] {
+                if (!m_c.exchange.SendCommand(Command::ReadMode))
+                    return false;
+                modeValue.after =
+                    OutputModeName(OutputModeOf(ReplyModeFlag(m_c.exchange.LastReply())));
+                m_c.sleepMs(PauseMs);
+                if (!m_c.exchange.SendCommand(Command::ReadPolarity))
+                    return false;
+                polarityValue.after =
+                    FlagsText(FlagsFromField(ReplyPolarityFlags(m_c.exchange.LastReply())));
+                return true;
+            });
             settle(modeValue, answered);
             settle(polarityValue, answered);
             // The one sent as it was, and still so, did not change.
@@ -239,31 +243,15 @@ void Applying::applySetting(int wantedIndex)
         return fail(value, {});
     // Acknowledged: the remembered setting is the new one from here on.
     facts().setting = newSetting;
-    Work check(m_c, Activity::Operation);
-    bool answered = false;
-    {
-        const OpenedPort opened(m_c.port, m_c.state.ScanCommNo, newSetting);
-        for (int i = 0; opened.isOpen() && i < NewSettingTries && !answered; ++i) {
-            m_c.sleepMs(PauseMs);
-            answered = identityAnswered();
-        }
-    }
-    if (answered) {
+    const auto answersAt = [this](const QString &setting, int tries) {
+        return readBack(setting, tries, [this] { return identityAnswered(); });
+    };
+    if (answersAt(newSetting, NewSettingTries)) {
         value.after = newSetting;
         value.check = ValueCheck::Verified;
-        take(check.result());
         return;
     }
-    bool answersAtOld = false;
-    {
-        const OpenedPort opened(m_c.port, m_c.state.ScanCommNo, oldSetting);
-        if (opened.isOpen()) {
-            m_c.sleepMs(PauseMs);
-            answersAtOld = identityAnswered();
-        }
-    }
-    check.addLinkFailure();
-    take(check.result());
+    const bool answersAtOld = answersAt(oldSetting, 1);
     m_failed = true;
     m_result.work.outcome = Outcome::Failure;
     if (answersAtOld) {

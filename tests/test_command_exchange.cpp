@@ -544,15 +544,23 @@ void CommandExchangeTest::lateAnswerToAnEarlierRead()
 void CommandExchangeTest::moduleSaysNo_data()
 {
     QTest::addColumn<QByteArray>("identity");
+    QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("identity with !: a ? is a no") << replyFrame("!01BTX040001") << false;
+    const QByteArray yesForm = replyFrame("!01BTX040001");
+    QTest::newRow("identity with !: a ? is a no") << yesForm << QByteArray("?01C") << false;
+    QTest::newRow("identity with !: a ? that a zero byte follows is a no") << yesForm
+                                                                           << QByteArray("?\0"
+                                                                                         "1C",
+                                                                                         4)
+                                                                           << false;
     QTest::newRow("identity of another form: the design's reading")
-        << replyFrame("#01BTX040001") << true;
+        << replyFrame("#01BTX040001") << QByteArray("?01C") << true;
 }
 
 void CommandExchangeTest::moduleSaysNo()
 {
     QFETCH(QByteArray, identity);
+    QFETCH(QByteArray, answer);
     QFETCH(bool, accepted);
     SimulatedPorts ports;
     SimulatedModule &module = ports.addModule(Port);
@@ -561,7 +569,7 @@ void CommandExchangeTest::moduleSaysNo()
     CommandExchange exchange(port);
     module.addFault(Fault{FaultKind::RawReply, {}, 1, 0, identity});
     QVERIFY(exchange.SendCommand(Command::ReadIdentity));
-    module.addFault(Fault{FaultKind::RawReply, {}, 1, 0, replyFrame("?01C")});
+    module.addFault(Fault{FaultKind::RawReply, {}, 1, 0, replyFrame(answer)});
     QCOMPARE(exchange.SendCommand(SetIdCommand("TX040001", "07")), accepted);
     // A reading command answered "?" is no setting refused: its fields decide.
     module.addFault(Fault{FaultKind::RawReply, {}, 1, 0, replyFrame("?01G")});

@@ -6,6 +6,8 @@
 #include "mode_string.h"
 #include "port_map.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 
 class CommandSetTest : public QObject
@@ -32,6 +34,7 @@ private slots:
     void modeStrings();
     void naturalOrder_data();
     void naturalOrder();
+    void portsASearchGoesThrough();
 };
 
 void CommandSetTest::requestChecksum_data()
@@ -251,6 +254,24 @@ void CommandSetTest::naturalOrder()
     QVERIFY(NaturalLess(first, second));
     QVERIFY(!NaturalLess(second, first));
     QVERIFY(!NaturalLess(first, first));
+}
+
+void CommandSetTest::portsASearchGoesThrough()
+{
+    // Without a ports folder the system's list decides: COM1 to COM16, each searched
+    // whether or not the system has that many ports.
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/ports");
+    QList<int> sixteen;
+    for (int n = 1; n <= 16; ++n)
+        sixteen.append(n);
+    QCOMPARE(PortMap(folder).numbersToSearch(), sixteen);
+
+    // With one, only its COM<n> entries, in order, beyond 16 as well.
+    QVERIFY(QDir().mkpath(folder));
+    for (const char *name : {"COM12", "COM2", "COM30", "COM0", "COMx", "com3"})
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), folder + '/' + name));
+    QCOMPARE(PortMap(folder).numbersToSearch(), (QList<int>{2, 12, 30}));
 }
 
 void CommandSetTest::eachCommandItsRow_data()
