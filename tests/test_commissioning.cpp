@@ -3,6 +3,7 @@
 
 #include "baud_rate_modes.h"
 #include "command_set.h"
+#include "frame_checksum.h"
 #include "program_run.h"
 #include "simulated_ports.h"
 #include "stored_settings.h"
@@ -110,6 +111,7 @@ private slots:
     void badInputSendsNothing();
     void moduleThatDoesNotDoIt_data();
     void moduleThatDoesNotDoIt();
+    void anotherModuleAnsweringIsNoReadBack();
     void provisionModuleAfterModule();
     void provisionStoppedWithAModuleInHand();
 };
@@ -288,6 +290,31 @@ void CommissioningTest::moduleThatDoesNotDoIt()
     const bool lost = line.endsWith("lost\n");
     // Where the module still answers is where it is looked for next time.
     QCOMPARE(storedSetting(), lost ? Plant : BaudRateModes().at(5));
+}
+
+void CommissioningTest::anotherModuleAnsweringIsNoReadBack()
+{
+    // The new ID is acknowledged, and then a module with another serial number answers
+    // where the changed one was, with the ID that was wanted: no read-back of the module
+    // that was changed.
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(Port, 5, ModuleWithSerial("TX040001"));
+    scanOnce();
+    const auto identity = [](const QByteArray &body) {
+        const QByteArray head = "\n!" + body;
+        return head + ChecksumDigits(FrameChecksum(head)) + '\r';
+    };
+    // The read first and the change's own "B00B" are the module's answers.
+    module.addFault(Fault{FaultKind::RawReply, "B00B", 2, 0, identity("01BTX040001")});
+    module.addFault(Fault{FaultKind::RawReply, "B00B", Fault::Always, 0, identity("09BTX099999")});
+
+    const ProgramRun run =
+        tx4040({QStringLiteral("apply"), QStringLiteral("--id"), QStringLiteral("9")});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.output.contains("id: 01 -> "), run.output.constData());
+    QVERIFY2(run.errors.contains("did not answer when its id was read back"),
+             run.errors.constData());
+    QCOMPARE(module.state().id, QByteArray("09"));
 }
 
 void CommissioningTest::provisionModuleAfterModule()
