@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -281,6 +282,9 @@ void FrameTraceTest::writeThatFails()
     QVERIFY(said.open(QIODevice::ReadOnly));
     const QByteArray report = said.readAll();
     QCOMPARE(report.count("the frame log cannot be written"), lineKept ? 0 : 1);
+    // The user reads why: the system's own words.
+    if (!lineKept)
+        QVERIFY2(report.contains(std::strerror(error)), report.constData());
 }
 
 void FrameTraceTest::fifoWithoutReader()
