@@ -184,7 +184,8 @@ int RunProvision(CliSession &session, const ProvisionRequest &request)
     Tally tally;
     QSet<QString> done;
     int status = ExitStatus::Done;
-    for (int id = request.firstId; !request.count || tally.modules < *request.count;) {
+    // Module after module, until the count is done, the IDs run out or a stop.
+    for (int id = request.firstId;;) {
         if (id > HighestId) {
             WriteTo(stderr, "tx4040: no module IDs are left after 99\n");
             break;
