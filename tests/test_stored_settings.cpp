@@ -786,9 +786,12 @@ void StoredSettingsTest::fullDiskDuringASave_data()
     QTest::addColumn<int>("passing"); // writes that go through before the fault
     QTest::addColumn<int>("error");   // 0: a short write
     QTest::addColumn<bool>("saved");
-    QTest::newRow("full disk copying the old bytes aside") << 0 << ENOSPC << false;
-    QTest::newRow("full disk writing the fresh file") << 1 << ENOSPC << false;
-    QTest::newRow("short write of the fresh file") << 1 << 0 << true;
+    QTest::addColumn<int>("oldSize"); // bytes of the old file
+    QTest::newRow("full disk copying the old bytes aside") << 0 << ENOSPC << false << 20;
+    // More than a write buffer holds: the copy's own write meets the full disk.
+    QTest::newRow("full disk copying 100 KiB aside") << 0 << ENOSPC << false << 100 * 1024;
+    QTest::newRow("full disk writing the fresh file") << 1 << ENOSPC << false << 20;
+    QTest::newRow("short write of the fresh file") << 1 << 0 << true << 20;
 }
 
 void StoredSettingsTest::fullDiskDuringASave()
@@ -796,8 +799,9 @@ void StoredSettingsTest::fullDiskDuringASave()
     QFETCH(int, passing);
     QFETCH(int, error);
     QFETCH(bool, saved);
+    QFETCH(int, oldSize);
     const QString target = m_dir->path() + QStringLiteral("/elsewhere.reg");
-    const QByteArray unreadable = "not a registry file\n";
+    const QByteArray unreadable = QByteArray("not a registry file\n").leftJustified(oldSize, 'x');
     QVERIFY(writeFile(target, unreadable));
     QVERIFY(QDir().mkpath(folder()));
     QVERIFY(QFile::link(target, filePath()));
