@@ -519,6 +519,9 @@ void CommandLineTest::scanAsJson()
     const QJsonObject report = QJsonDocument::fromJson(run.output).object();
     QVERIFY(report.value(QStringLiteral("found")).toBool());
     QVERIFY(report.value(QStringLiteral("stored")).toBool());
+    // A reason says something: a place that was stored adds none.
+    for (const QJsonValue &reason : report.value(QStringLiteral("reasons")).toArray())
+        QVERIFY2(!reason.toString().isEmpty(), run.output.constData());
     const QJsonObject module = report.value(QStringLiteral("modules")).toArray().first().toObject();
     QCOMPARE(module.value(QStringLiteral("port")).toInt(), 2);
     QCOMPARE(module.value(QStringLiteral("device")).toString(), ports.portMap().devicePath(2));
