@@ -105,6 +105,7 @@ private slots:
     void scanAsJson();
     void everyPortFindsEachModule_data();
     void everyPortFindsEachModule();
+    void namedPortIsTheOnlyOneTouched();
     void traceOfOneExchange();
     void watch_data();
     void watch();
@@ -575,6 +576,19 @@ void CommandLineTest::everyPortFindsEachModule()
     QCOMPARE(found, modulePorts);
     QCOMPARE(report.value(QStringLiteral("stored")).toBool(), storedAfter != u"none");
     QCOMPARE(storedPlace(), storedAfter);
+}
+
+void CommandLineTest::namedPortIsTheOnlyOneTouched()
+{
+    // The module remembered at COM3 is not the one asked for: COM5 is named.
+    SimulatedPorts ports;
+    SimulatedModule &remembered = ports.addModule(3, 5, ModuleWithSerial("TX040003"));
+    ports.addModule(5, 7, ModuleWithSerial("TX040005"));
+    remember(3, 5);
+    const Run run = tx4040({QStringLiteral("info"), QStringLiteral("-p"), QStringLiteral("5")});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.output.contains("TX040005"), run.output.constData());
+    QCOMPARE(remembered.heardCommands(), QList<QByteArray>{});
 }
 
 void CommandLineTest::traceOfOneExchange()
