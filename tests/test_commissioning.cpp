@@ -28,10 +28,10 @@ ProgramRun tx4040(const QStringList &arguments)
 }
 
 // Where a scan found the module: COM3, at the factory setting unless told.
-void scanOnce(int settingIndex = DefaultBaudRateIndex)
+void scanOnce(int settingIndex = DefaultBaudRateIndex, int port = Port)
 {
     SharedState place;
-    place.ScanCommNo = Port;
+    place.ScanCommNo = port;
     place.ScanBaudRateNo = settingIndex;
     place.ScanBaudRate = BaudRateModes().at(settingIndex);
     StoredSettings().SaveScanSettings(place);
@@ -114,6 +114,7 @@ private slots:
     void anotherModuleAnsweringIsNoReadBack();
     void provisionModuleAfterModule();
     void provisionStoppedWithAModuleInHand();
+    void provisionKeepsToTheBenchPort();
 };
 
 void CommissioningTest::applyGivesAndReadsBack_data()
@@ -384,6 +385,22 @@ void CommissioningTest::provisionStoppedWithAModuleInHand()
     QFile csv(log);
     QVERIFY(csv.open(QIODevice::ReadOnly));
     QCOMPARE(csv.readAll().count('\n'), 2);
+}
+
+void CommissioningTest::provisionKeepsToTheBenchPort()
+{
+    // The module last found on another port is no module on the bench.
+    SimulatedPorts ports;
+    SimulatedModule &bench = ports.addModule(Port, 5, ModuleWithSerial("TX040003"));
+    SimulatedModule &elsewhere = ports.addModule(6, 5, ModuleWithSerial("TX040006"));
+    scanOnce(DefaultBaudRateIndex, 6);
+    const ProgramRun run =
+        tx4040({QStringLiteral("provision"), QStringLiteral("-p"), QString::number(Port),
+                QStringLiteral("--first-id"), QStringLiteral("30"), QStringLiteral("--count"),
+                QStringLiteral("1")});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(bench.state().id, QByteArray("30"));
+    QCOMPARE(elsewhere.heardCommands(), QList<QByteArray>{});
 }
 
 QTEST_GUILESS_MAIN(CommissioningTest)
