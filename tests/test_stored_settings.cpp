@@ -245,6 +245,7 @@ private slots:
     void saveOverUnreadableFile();
     void saveThatCannotBeDone_data();
     void saveThatCannotBeDone();
+    void saveThatWouldOutgrowTheFile();
     void fullDiskDuringASave_data();
     void fullDiskDuringASave();
     void settingNotInTheList_data();
@@ -726,6 +727,17 @@ void StoredSettingsTest::saveThatCannotBeDone_data()
                                       << ": it is a link that leads to nothing";
     QTest::newRow("a read-only folder") << "read-only folder"
                                         << "Permission denied";
+}
+
+void StoredSettingsTest::saveThatWouldOutgrowTheFile()
+{
+    // Just under the largest file that is read: one more value would take it past.
+    const QByteArray before = paddedTo(key(ScanValues), 64 * 1024 - 8);
+    QVERIFY(writeFile(filePath(), before));
+    const QString failure =
+        StoredSettings(filePath()).SaveLanguageFlag(languageState(QStringLiteral("ChineseGB")));
+    QVERIFY2(failure.contains(QStringLiteral("grow past")), qPrintable(failure));
+    QCOMPARE(contents(filePath()), before);
 }
 
 void StoredSettingsTest::saveThatCannotBeDone()
