@@ -251,26 +251,19 @@ void Applying::applySetting(int wantedIndex)
         value.check = ValueCheck::Verified;
         return;
     }
-    const bool answersAtOld = answersAt(oldSetting, 1);
-    m_failed = true;
-    m_result.work.outcome = Outcome::Failure;
-    if (answersAtOld) {
-        value.after = oldSetting;
-        value.check = ValueCheck::NotTaken;
-        m_c.state.ScanBaudRate = oldSetting;
-        m_c.state.ScanBaudRateNo = oldIndex;
-        facts().setting = oldSetting;
-        m_result.work.reasons.append(
-            {Reason::Kind::ModuleRejected,
-             QStringLiteral("the module acknowledged %1 but still answers at %2")
-                 .arg(newSetting, oldSetting)});
-    } else {
+    if (!answersAt(oldSetting, 1)) {
+        fail(value, QStringLiteral("the module acknowledged %1 and answers neither at it nor at %2")
+                        .arg(newSetting, oldSetting));
         value.check = ValueCheck::Lost;
-        m_result.work.reasons.append(
-            {Reason::Kind::ModuleRejected,
-             QStringLiteral("the module acknowledged %1 and answers neither at it nor at %2")
-                 .arg(newSetting, oldSetting)});
+        return;
     }
+    fail(value, QStringLiteral("the module acknowledged %1 but still answers at %2")
+                    .arg(newSetting, oldSetting));
+    value.check = ValueCheck::NotTaken;
+    value.after = oldSetting;
+    m_c.state.ScanBaudRate = oldSetting;
+    m_c.state.ScanBaudRateNo = oldIndex;
+    facts().setting = oldSetting;
 }
 
 } // namespace
