@@ -442,6 +442,9 @@ void CommandLineTest::moduleSubcommands_data()
     QTest::newRow("info where the remembered port is gone")
         << false << 5 << QStringList{"info"} << 3 << QByteArray("Module Not Find") << untouched
         << QStringLiteral("COM5 9600,e,8,1") << QByteArray("COM5: no serial device");
+    QTest::newRow("info of a silent module")
+        << true << 3 << QStringList{"info"} << 1 << QByteArray("Module Not Find") << untouched
+        << here << QByteArray("nothing answered at COM3 at 9600,e,8,1, where the module was last");
     QTest::newRow("info with nothing remembered")
         << false << 0 << QStringList{"info"} << 1 << QByteArray() << untouched
         << QStringLiteral("none") << QByteArray("run tx4040 scan first");
@@ -454,7 +457,7 @@ void CommandLineTest::moduleSubcommands_data()
         << QByteArray();
     QTest::newRow("set-id to a silent module")
         << true << 3 << QStringList{"set-id", "7"} << 1 << QByteArray("Module Not Find")
-        << untouched << here << QByteArray();
+        << untouched << here << QByteArray("tx4040 scan searches every port and setting");
     QTest::newRow("set-setting remembers the new one")
         << false << 3 << QStringList{"set-setting", "115200,n,8,1"} << 0
         << QByteArray("Set Module BaudRate Ok") << QStringLiteral("42 10 hold 0101")

@@ -88,6 +88,25 @@ void startProvision(QProcess &provision, const QString &log, const QStringList &
                      options);
 }
 
+// Whether the frame log's last opening of a port carried a request before its close.
+bool lastOpeningSentAFrame(const QString &trace)
+{
+    QFile file(trace);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    bool sent = false;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() < 4)
+            continue;
+        if (fields.at(3) == "open")
+            sent = false;
+        else if (fields.at(3) == "tx")
+            sent = true;
+    }
+    return sent;
+}
+
 QString writeFile(const QTemporaryDir &folder, const QByteArray &text)
 {
     const QString path = folder.filePath(QStringLiteral("wanted.json"));
@@ -115,6 +134,7 @@ private slots:
     void provisionModuleAfterModule();
     void provisionStoppedWithAModuleInHand();
     void provisionKeepsToTheBenchPort();
+    void provisionWithoutABenchPort();
 };
 
 void CommissioningTest::applyGivesAndReadsBack_data()
@@ -365,10 +385,11 @@ void CommissioningTest::provisionStoppedWithAModuleInHand()
     SimulatedModule &module = ports.addModule(Port, 5, ModuleWithSerial("TX040007"));
     QTemporaryDir folder;
     const QString log = folder.filePath(QStringLiteral("bench.csv"));
+    const QString trace = folder.filePath(QStringLiteral("trace.txt"));
     QProcess provision;
     startProvision(provision, log,
                    {QStringLiteral("--first-id"), QStringLiteral("5"), QStringLiteral("--mode"),
-                    QStringLiteral("normal")});
+                    QStringLiteral("normal"), QStringLiteral("--trace"), trace});
     // The stop comes with the module in hand: its ID set, its mode not yet.
     QTRY_VERIFY_WITH_TIMEOUT(module.state().id == "05", 20000);
     ::kill(pid_t(provision.processId()), SIGINT);
@@ -385,6 +406,9 @@ void CommissioningTest::provisionStoppedWithAModuleInHand()
     QFile csv(log);
     QVERIFY(csv.open(QIODevice::ReadOnly));
     QCOMPARE(csv.readAll().count('\n'), 2);
+    // After the module in hand the port is not opened again: a reopening would raise DTR
+    // and RTS on the bench's line once more, with nothing to say.
+    QCOMPARE(lastOpeningSentAFrame(trace), true);
 }
 
 void CommissioningTest::provisionKeepsToTheBenchPort()
@@ -401,6 +425,19 @@ void CommissioningTest::provisionKeepsToTheBenchPort()
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(bench.state().id, QByteArray("30"));
     QCOMPARE(elsewhere.heardCommands(), QList<QByteArray>{});
+}
+
+void CommissioningTest::provisionWithoutABenchPort()
+{
+    // No --port and no module found before: there is no bench to wait on.
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(Port);
+    const ProgramRun run =
+        tx4040({QStringLiteral("provision"), QStringLiteral("--first-id"), QStringLiteral("5"),
+                QStringLiteral("--count"), QStringLiteral("1")});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.errors.contains("provision needs the bench's port"), run.errors.constData());
+    QCOMPARE(module.heardCommands(), QList<QByteArray>{});
 }
 
 QTEST_GUILESS_MAIN(CommissioningTest)
