@@ -514,16 +514,22 @@ void CommandExchangeTest::lateAnswerToAnEarlierRead_data()
 {
     // The identity the module gave first: the request's letter at position 5, or not.
     QTest::addColumn<QByteArray>("identity");
+    // How the module answers the version: empty, its own reply 100 ms late.
+    QTest::addColumn<QByteArray>("versionAnswer");
     QTest::addColumn<QByteArray>("versionReply");
     QTest::newRow("letter shown: the late identity is skipped")
-        << replyFrame("!01BTX040001") << QByteArray("\n!01V01.05-03");
+        << replyFrame("!01BTX040001") << QByteArray() << QByteArray("\n!01V01.05-03");
     QTest::newRow("letter not shown: taken as the design takes it")
-        << replyFrame("!01XTX040001") << QByteArray("\n!01BTX040001");
+        << replyFrame("!01XTX040001") << QByteArray() << QByteArray("\n!01BTX040001");
+    // Only an unanswered read's own letter marks a late answer, whatever the length.
+    QTest::newRow("letter shown: another letter is this request's reply")
+        << replyFrame("!01BTX040001") << replyFrame("!01X01.05-03") << QByteArray("\n!01X01.05-03");
 }
 
 void CommandExchangeTest::lateAnswerToAnEarlierRead()
 {
     QFETCH(QByteArray, identity);
+    QFETCH(QByteArray, versionAnswer);
     QFETCH(QByteArray, versionReply);
     SimulatedPorts ports;
     SimulatedModule &module = ports.addModule(Port);
@@ -536,7 +542,10 @@ void CommandExchangeTest::lateAnswerToAnEarlierRead()
     // which comes later still.
     module.addFault(*ParseFault(QStringLiteral("late=200@B00B")));
     QVERIFY(!exchange.SendCommand(Command::ReadIdentity));
-    module.addFault(*ParseFault(QStringLiteral("late=100@B00V")));
+    if (versionAnswer.isEmpty())
+        module.addFault(*ParseFault(QStringLiteral("late=100@B00V")));
+    else
+        module.addFault(Fault{FaultKind::RawReply, "B00V", 1, 0, versionAnswer});
     QVERIFY(exchange.SendCommand(Command::ReadVersion));
     QVERIFY2(exchange.LastReply().startsWith(versionReply), exchange.LastReply().constData());
 }
