@@ -137,6 +137,8 @@ bool Applying::readBack(const QString &setting, int tries, const std::function<b
     bool answered = false;
     {
         const OpenedPort opened(m_c.port, m_c.state.ScanCommNo, setting);
+        if (!opened.isOpen())
+            check.addReason(Reason::Kind::PortNotOpened, m_c.port.LastOpenFailure());
         for (int i = 0; opened.isOpen() && i < tries && !answered; ++i) {
             m_c.sleepMs(PauseMs);
             answered = read();

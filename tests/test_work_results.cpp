@@ -2,12 +2,15 @@
 // whether a port opened, and each reason with its kind. A row per way of ending.
 
 #include "live_io.h"
+#include "module_apply.h"
 #include "module_identity.h"
 #include "module_scan.h"
 #include "workflow_bench.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -20,6 +23,41 @@ QList<Reason::Kind> kindsOf(const WorkResult &result)
     return kinds;
 }
 
+// A window on which the adapter is pulled out as the n-th setting operation begins,
+// between one exchange and the next.
+class PulledOutAtOperation : public RecordingWindow
+{
+public:
+    PulledOutAtOperation(WorkflowBench &bench, SimulatedModule &module, int operation)
+        : RecordingWindow(bench.state, bench.messages), m_module(module), m_left(operation)
+    {}
+
+    void setActivity(Activity next) override
+    {
+        if (next == Activity::Operation && --m_left == 0) {
+            m_module.hangUp();
+            QElapsedTimer waited;
+            waited.start();
+            while (!gone() && waited.elapsed() < 2000)
+                QThread::msleep(5);
+        }
+        RecordingWindow::setActivity(next);
+    }
+
+private:
+    bool gone() const
+    {
+        for (const TraceEntry &entry : m_module.trace()) {
+            if (entry.event == u"hang-up")
+                return true;
+        }
+        return false;
+    }
+
+    SimulatedModule &m_module;
+    int m_left;
+};
+
 } // namespace
 
 class WorkResultsTest : public QObject
@@ -30,6 +68,7 @@ private slots:
     void endings_data();
     void endings();
     void scanTellsTheModule();
+    void applyWhoseReadBackFindsNoPort();
 };
 
 void WorkResultsTest::endings_data()
@@ -136,6 +175,30 @@ void WorkResultsTest::scanTellsTheModule()
     QCOMPARE(facts.version, QStringLiteral("02.10-07"));
     QCOMPARE(facts.mode, std::optional<OutputMode>(OutputMode::Normal));
     QCOMPARE(facts.polarity, std::optional<FourFlags>(FourFlags{false, true, true, false}));
+}
+
+void WorkResultsTest::applyWhoseReadBackFindsNoPort()
+{
+    // The new ID is acknowledged, and the adapter is pulled out before it is read back:
+    // a port did open, and the one that did not says why.
+    WorkflowBench bench;
+    SimulatedModule &module = bench.ports.addModule(3, 5);
+    bench.remember(3, 5, QStringLiteral("19200,e,8,1"));
+    const WorkResult found = ScanModule(bench.context);
+    QCOMPARE(int(found.outcome), int(Outcome::Success));
+    PulledOutAtOperation window(bench, module, 2);
+    WorkflowContext context = bench.workflows.contextFor(window);
+    WantedConfiguration wanted;
+    wanted.id = QStringLiteral("09");
+
+    const ApplyResult result = ApplyConfiguration(context, found.facts, wanted);
+    QCOMPARE(int(result.work.outcome), int(Outcome::Failure));
+    QVERIFY(result.sentAnything);
+    QVERIFY(result.work.portOpened);
+    QCOMPARE(kindsOf(result.work).first(), Reason::Kind::PortNotOpened);
+    QVERIFY2(result.work.reasons.first().text.contains(QStringLiteral("COM3")),
+             qPrintable(result.work.reasons.first().text));
+    QCOMPARE(module.state().id, QByteArray("09"));
 }
 
 QTEST_GUILESS_MAIN(WorkResultsTest)
