@@ -142,23 +142,27 @@ void CommissioningTest::applyGivesAndReadsBack_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("after");
+    // The values told, in the order they were sent.
+    QTest::addColumn<QString>("told");
 
     const QStringList all{QStringLiteral("--id"),          QStringLiteral("7"),
                           QStringLiteral("--new-setting"), Plant,
                           QStringLiteral("--mode"),        QStringLiteral("normal"),
                           QStringLiteral("--polarity"),    QStringLiteral("0101")};
-    QTest::newRow("options") << QByteArray() << all << QStringLiteral("07 9600,n,8,1 normal 0101");
+    QTest::newRow("options") << QByteArray() << all << QStringLiteral("07 9600,n,8,1 normal 0101")
+                             << QStringLiteral("id mode polarity setting");
     QTest::newRow("module object")
         << QByteArray(R"({"id": "07", "setting": "9600,n,8,1", "mode": "normal",
                          "polarity": "0101", "serial": "ignored", "port": 9})")
-        << QStringList{} << QStringLiteral("07 9600,n,8,1 normal 0101");
+        << QStringList{} << QStringLiteral("07 9600,n,8,1 normal 0101")
+        << QStringLiteral("id mode polarity setting");
     QTest::newRow("scan report, options win")
         << QByteArray(R"({"found": true, "modules": [{"id": "07", "mode": "normal"}]})")
         << QStringList{QStringLiteral("--id"), QStringLiteral("12")}
-        << QStringLiteral("12 19200,e,8,1 normal 0000");
+        << QStringLiteral("12 19200,e,8,1 normal 0000") << QStringLiteral("id mode");
     QTest::newRow("polarity alone goes with the mode as it is")
         << QByteArray() << QStringList{QStringLiteral("--polarity"), QStringLiteral("1000")}
-        << QStringLiteral("01 19200,e,8,1 hold 1000");
+        << QStringLiteral("01 19200,e,8,1 hold 1000") << QStringLiteral("polarity");
 }
 
 void CommissioningTest::applyGivesAndReadsBack()
@@ -166,6 +170,7 @@ void CommissioningTest::applyGivesAndReadsBack()
     QFETCH(QByteArray, file);
     QFETCH(QStringList, options);
     QFETCH(QString, after);
+    QFETCH(QString, told);
     SimulatedPorts ports;
     SimulatedModule &module = ports.addModule(Port);
     scanOnce();
@@ -177,8 +182,12 @@ void CommissioningTest::applyGivesAndReadsBack()
     const ProgramRun first = tx4040(arguments + options);
     QVERIFY2(first.exitCode == 0, first.errors.constData());
     QCOMPARE(summary(module.state()), after);
-    QVERIFY(first.output.contains(" verified\n"));
-    QVERIFY(!first.output.contains("failed"));
+    QStringList toldNames;
+    for (const QByteArray &line : first.output.trimmed().split('\n')) {
+        QVERIFY2(line.endsWith(" verified"), line.constData());
+        toldNames << QString::fromUtf8(line.left(line.indexOf(':')));
+    }
+    QCOMPARE(toldNames.join(u' '), told);
     // The remembered place follows the module's setting.
     QCOMPARE(storedSetting(), after.section(u' ', 1, 1));
 
