@@ -938,24 +938,27 @@ void StoredSettingsTest::settingsFileIsALink()
 void StoredSettingsTest::ownerAndModeKept_data()
 {
     QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("otherOwner");
-    QTest::newRow("mode 0600") << 0600 << false;
-    QTest::newRow("mode 0640") << 0640 << false;
-    QTest::newRow("owner of a file that root saves") << 0600 << true;
-    QTest::newRow("a read-only file that root saves") << 0444 << true;
+    // Whom the file was given to: nobody else, another user and group, another group.
+    QTest::addColumn<QString>("givenTo");
+    QTest::newRow("mode 0600") << 0600 << QString();
+    QTest::newRow("mode 0640") << 0640 << QString();
+    QTest::newRow("owner of a file that root saves") << 0600 << "user";
+    QTest::newRow("a read-only file that root saves") << 0444 << "user";
+    QTest::newRow("group of a file that root saves") << 0640 << "group";
 }
 
 void StoredSettingsTest::ownerAndModeKept()
 {
     QFETCH(int, mode);
-    QFETCH(bool, otherOwner);
-    if (otherOwner && ::geteuid() != 0)
+    QFETCH(QString, givenTo);
+    if (!givenTo.isEmpty() && ::geteuid() != 0)
         QSKIP("only root may save a file another user owns and leave it theirs");
     const QByteArray path = QFile::encodeName(filePath());
     QVERIFY(writeFile(filePath(), key("\"ScanCommNo\"=dword:00000001\n")));
     QCOMPARE(::chmod(path.constData(), mode_t(mode)), 0);
-    if (otherOwner)
-        QCOMPARE(::chown(path.constData(), OtherUser, OtherUser), 0);
+    if (!givenTo.isEmpty())
+        QCOMPARE(::chown(path.constData(), givenTo == u"user" ? OtherUser : ::geteuid(), OtherUser),
+                 0);
     struct stat before = {};
     QCOMPARE(::stat(path.constData(), &before), 0);
     StoredSettings(filePath()).SaveScanSettings(scanState(3, "9600,n,8,1", 2));
