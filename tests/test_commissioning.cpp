@@ -135,6 +135,8 @@ private slots:
     void provisionStoppedWithAModuleInHand();
     void provisionKeepsToTheBenchPort();
     void provisionWithoutABenchPort();
+    void provisionLogsWhatFailed_data();
+    void provisionLogsWhatFailed();
 };
 
 void CommissioningTest::applyGivesAndReadsBack_data()
@@ -447,6 +449,42 @@ void CommissioningTest::provisionWithoutABenchPort()
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.errors.contains("provision needs the bench's port"), run.errors.constData());
     QCOMPARE(module.heardCommands(), QList<QByteArray>{});
+}
+
+void CommissioningTest::provisionLogsWhatFailed_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QByteArray>("result");
+    QTest::newRow("setting acknowledged, module stays")
+        << QStringLiteral("pretend@B00E") << QByteArray(",failed: setting not taken");
+    QTest::newRow("setting taken, module gone")
+        << QStringLiteral("leave@B00E") << QByteArray(",failed: setting lost");
+    QTest::newRow("ID refused") << QStringLiteral("raw=0a3f30314337370d@B00C*always")
+                                << QByteArray(",failed: id");
+}
+
+void CommissioningTest::provisionLogsWhatFailed()
+{
+    QFETCH(QString, fault);
+    QFETCH(QByteArray, result);
+    SimulatedPorts ports;
+    SimulatedModule &module = ports.addModule(Port, 5, ModuleWithSerial("TX040009"));
+    module.addFault(*ParseFault(fault));
+    QTemporaryDir folder;
+    const QString log = folder.filePath(QStringLiteral("bench.csv"));
+    const ProgramRun run = tx4040(
+        {QStringLiteral("provision"), QStringLiteral("-p"), QString::number(Port),
+         QStringLiteral("--log"), log, QStringLiteral("--first-id"), QStringLiteral("8"),
+         QStringLiteral("--count"), QStringLiteral("1"), QStringLiteral("--new-setting"), Plant});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.output.contains("1 module on COM3: 0 verified, 1 failed\n"),
+             run.output.constData());
+    QFile csv(log);
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = csv.readAll().trimmed().split('\n');
+    QCOMPARE(rows.size(), 2);
+    QVERIFY2(rows.at(1).contains(",TX040009,") && rows.at(1).endsWith(result),
+             rows.at(1).constData());
 }
 
 QTEST_GUILESS_MAIN(CommissioningTest)
