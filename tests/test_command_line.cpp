@@ -228,6 +228,8 @@ void CommandLineTest::usageErrors_data()
     QTest::newRow("bad mode string")
         << QStringList{"set-setting", "9600,x,8,1"} << QByteArray("9600,x,8,1");
     QTest::newRow("setting index 12") << QStringList{"set-setting", "12"} << QByteArray("12");
+    QTest::newRow("setting index of three digits")
+        << QStringList{"set-setting", "011"} << QByteArray("011");
     QTest::newRow("bad mode") << QStringList{"set-mode", "fast"} << QByteArray("hold or normal");
     QTest::newRow("polarity of three")
         << QStringList{"set-mode", "hold", "--polarity", "010"} << QByteArray("010");
