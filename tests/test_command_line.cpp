@@ -121,6 +121,7 @@ private slots:
     void traceToAFifoWithoutReader_data();
     void traceToAFifoWithoutReader();
     void scanStoppedFromOutside();
+    void scanOnATerminalShowsWhereItIs();
 };
 
 void CommandLineTest::portsSaysWhatEachNumberIs()
@@ -934,6 +935,30 @@ void CommandLineTest::scanStoppedFromOutside()
     QCOMPARE(program.readAllStandardOutput(), QByteArray());
     QCOMPARE(program.readAllStandardError(), QByteArray("tx4040: stopped\n"));
     QCOMPARE(storedPlace(), QStringLiteral("none"));
+}
+
+void CommandLineTest::scanOnATerminalShowsWhereItIs()
+{
+    // Standard error on a terminal: one line, rewritten, names the port and setting tried,
+    // and is cleared when the search ends; the result goes to standard output as ever.
+    SimulatedPorts ports;
+    ports.addModule(3);
+    UniqueFd terminal(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    QVERIFY(terminal.isValid() && ::grantpt(terminal.get()) == 0 &&
+            ::unlockpt(terminal.get()) == 0);
+    QProcess scan;
+    scan.setStandardErrorFile(QString::fromLocal8Bit(::ptsname(terminal.get())));
+    StartProgram(scan, QStringLiteral("tx4040"), {QStringLiteral("scan")});
+    QVERIFY(scan.waitForFinished(30000));
+    QCOMPARE(scan.exitCode(), 0);
+    QVERIFY(scan.readAllStandardOutput().contains("port: COM3\n"));
+    QByteArray shown;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(terminal.get(), buffer, sizeof buffer)) > 0;)
+        shown.append(buffer, n);
+    QVERIFY2(shown.contains("\r\033[KScan COM : #3  19200,n,8,1\r\033[KScan COM : #3  19200,e,8,1"),
+             shown.constData());
+    QVERIFY2(shown.endsWith("\r\033[K"), shown.constData());
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)
