@@ -157,18 +157,26 @@ void CommandLineTest::portsSaysWhatEachNumberIs()
     QStringList seen;
     for (const QJsonValue &port : report.value(QStringLiteral("ports")).toArray()) {
         const QJsonObject p = port.toObject();
-        seen << QStringLiteral("COM%1 %2 %3")
-                    .arg(p.value(QStringLiteral("port")).toInt())
-                    .arg(p.value(QStringLiteral("device")).toString(),
-                         p.value(QStringLiteral("reason")).toString());
+        QString line = QStringLiteral("COM%1 %2 %3")
+                           .arg(p.value(QStringLiteral("port")).toInt())
+                           .arg(p.value(QStringLiteral("device")).toString(),
+                                p.value(QStringLiteral("reason")).toString());
+        // The holder and the group, only where they are the reason.
+        if (p.contains(QStringLiteral("holderPid")))
+            line +=
+                QStringLiteral(" [holder %1]").arg(p.value(QStringLiteral("holderPid")).toInt());
+        if (p.contains(QStringLiteral("group")))
+            line += QStringLiteral(" [group]");
+        seen << line;
     }
-    QCOMPARE(seen,
-             (QStringList{
-                 QStringLiteral("COM2 %1 not a terminal").arg(file.fileName()),
-                 QStringLiteral("COM3  missing"),
-                 QStringLiteral("COM4 %1 ok").arg(free),
-                 QStringLiteral("COM5 %1 busy: held by sleep (PID %2)").arg(held).arg(holderPid),
-             }));
+    QCOMPARE(seen, (QStringList{
+                       QStringLiteral("COM2 %1 not a terminal").arg(file.fileName()),
+                       QStringLiteral("COM3  missing"),
+                       QStringLiteral("COM4 %1 ok").arg(free),
+                       QStringLiteral("COM5 %1 busy: held by sleep (PID %2) [holder %2]")
+                           .arg(held)
+                           .arg(holderPid),
+                   }));
 }
 
 void CommandLineTest::portsNamesTheGroupThatMayOpenIt()
@@ -194,6 +202,7 @@ void CommandLineTest::portsNamesTheGroupThatMayOpenIt()
                                  .first()
                                  .toObject();
     QCOMPARE(port.value(QStringLiteral("state")).toString(), QStringLiteral("permission denied"));
+    QCOMPARE(port.value(QStringLiteral("inGroup")).toBool(true), false);
     const QString reason = port.value(QStringLiteral("reason")).toString();
     if (root)
         QCOMPARE(reason, QStringLiteral("permission denied: %1 belongs to group dialout, which "
