@@ -255,6 +255,7 @@ private slots:
     void settingsFileIsALink();
     void ownerAndModeKept_data();
     void ownerAndModeKept();
+    void firstSaveIsTheUsersOwn();
     void roundTrip_data();
     void roundTrip();
     void interruptedSave_data();
@@ -938,13 +939,14 @@ void StoredSettingsTest::settingsFileIsALink()
 void StoredSettingsTest::ownerAndModeKept_data()
 {
     QTest::addColumn<int>("mode");
-    // Whom the file was given to: nobody else, another user and group, another group.
+    // Whom the file was given to: nobody else, another user, group or both.
     QTest::addColumn<QString>("givenTo");
     QTest::newRow("mode 0600") << 0600 << QString();
     QTest::newRow("mode 0640") << 0640 << QString();
-    QTest::newRow("owner of a file that root saves") << 0600 << "user";
-    QTest::newRow("a read-only file that root saves") << 0444 << "user";
-    QTest::newRow("group of a file that root saves") << 0640 << "group";
+    QTest::newRow("owner of a file that root saves") << 0600 << "user and group";
+    QTest::newRow("a read-only file that root saves") << 0444 << "user and group";
+    QTest::newRow("user alone of a file that root saves") << 0600 << "user";
+    QTest::newRow("group alone of a file that root saves") << 0640 << "group";
 }
 
 void StoredSettingsTest::ownerAndModeKept()
@@ -957,7 +959,8 @@ void StoredSettingsTest::ownerAndModeKept()
     QVERIFY(writeFile(filePath(), key("\"ScanCommNo\"=dword:00000001\n")));
     QCOMPARE(::chmod(path.constData(), mode_t(mode)), 0);
     if (!givenTo.isEmpty())
-        QCOMPARE(::chown(path.constData(), givenTo == u"user" ? OtherUser : ::geteuid(), OtherUser),
+        QCOMPARE(::chown(path.constData(), givenTo.startsWith(u"user") ? OtherUser : ::geteuid(),
+                         givenTo.endsWith(u"group") ? OtherUser : ::getegid()),
                  0);
     struct stat before = {};
     QCOMPARE(::stat(path.constData(), &before), 0);
@@ -968,6 +971,18 @@ void StoredSettingsTest::ownerAndModeKept()
     QCOMPARE(int(after.st_mode & 07777), mode);
     QCOMPARE(after.st_uid, before.st_uid);
     QCOMPARE(after.st_gid, before.st_gid);
+}
+
+void StoredSettingsTest::firstSaveIsTheUsersOwn()
+{
+    // No file before: the one made is this user's, with the mode the umask leaves.
+    const mode_t umask = ::umask(022);
+    ::umask(umask);
+    StoredSettings(filePath()).SaveScanSettings(scanState(3, "9600,n,8,1", 2));
+    struct stat made = {};
+    QCOMPARE(::stat(QFile::encodeName(filePath()).constData(), &made), 0);
+    QCOMPARE(int(made.st_mode & 07777), int(0666 & ~umask));
+    QCOMPARE(made.st_uid, ::geteuid());
 }
 
 void StoredSettingsTest::roundTrip_data()
