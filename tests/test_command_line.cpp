@@ -246,6 +246,15 @@ void CommandLineTest::usageErrors_data()
     QTest::newRow("outputs not flags")
         << QStringList{"watch", "--outputs", "10a0"} << QByteArray("10a0");
     QTest::newRow("no cycles") << QStringList{"watch", "--cycles", "0"} << QByteArray("cycles");
+    QTest::newRow("provision without a first ID")
+        << QStringList{"provision", "--count", "1"} << QByteArray("needs --first-id N");
+    QTest::newRow("provision's first ID 100") << QStringList{"provision", "--first-id", "100"}
+                                              << QByteArray("--first-id cannot take 100");
+    QTest::newRow("provision's count past ID 99")
+        << QStringList{"provision", "--first-id", "98", "--count", "3"}
+        << QByteArray("--count takes 1 to 2 from ID 98, not 3");
+    QTest::newRow("provision's count of none")
+        << QStringList{"provision", "--first-id", "5", "--count", "0"} << QByteArray("not 0");
     QTest::newRow("unknown language")
         << QStringList{"info", "--language", "Klingon"} << QByteArray("Klingon");
     QTest::newRow("trace that cannot be written")

@@ -440,12 +440,13 @@ void CommissioningTest::provisionKeepsToTheBenchPort()
 
 void CommissioningTest::provisionWithoutABenchPort()
 {
-    // No --port and no module found before: there is no bench to wait on.
+    // No --port and no module found before: there is no bench to wait on. The count is
+    // the most the IDs left allow.
     SimulatedPorts ports;
     SimulatedModule &module = ports.addModule(Port);
     const ProgramRun run =
-        tx4040({QStringLiteral("provision"), QStringLiteral("--first-id"), QStringLiteral("5"),
-                QStringLiteral("--count"), QStringLiteral("1")});
+        tx4040({QStringLiteral("provision"), QStringLiteral("--first-id"), QStringLiteral("98"),
+                QStringLiteral("--count"), QStringLiteral("2")});
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.errors.contains("provision needs the bench's port"), run.errors.constData());
     QCOMPARE(module.heardCommands(), QList<QByteArray>{});
