@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -836,6 +837,8 @@ void CommandLineTest::linkThatIsNoPortOfTheProgram_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QByteArray>("said");
     QTest::newRow("a console") << "console" << QByteArray("console (skipped)");
+    QTest::newRow("a console's device under another name")
+        << "console number" << QByteArray("console (skipped)");
     QTest::newRow("a link left by a simulated module that is gone")
         << "stale" << QByteArray("stale link: the simulated module that made it is gone");
     QTest::newRow("a link left by a simulated module whose process number is taken again")
@@ -854,6 +857,12 @@ void CommandLineTest::linkThatIsNoPortOfTheProgram()
     QVERIFY(other.isValid() && ::grantpt(other.get()) == 0 && ::unlockpt(other.get()) == 0);
     if (kind == u"console") {
         QVERIFY(QFile::link(QStringLiteral("/dev/console"), link));
+    } else if (kind == u"console number") {
+        if (::geteuid() != 0)
+            QSKIP("only root may make a device node");
+        const QString node = ports.configFolder() + QStringLiteral("/line");
+        QCOMPARE(::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0600, ::makedev(5, 1)), 0);
+        QVERIFY(QFile::link(node, link));
     } else {
         QVERIFY(QFile::link(QString::fromLocal8Bit(::ptsname(other.get())), link));
         // Its record names a process that no longer runs, or one that runs now under
