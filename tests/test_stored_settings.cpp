@@ -24,6 +24,7 @@
 #include <memory>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -268,6 +269,17 @@ private slots:
 private:
     QString folder() const { return m_dir->path() + QStringLiteral("/config/VANTREL"); }
     QString filePath() const { return folder() + QStringLiteral("/Morvale.reg"); }
+    // As root, a null device of the test's own: a fault that wrote through a link to
+    // the system's /dev/null could replace it for the whole machine.
+    QString nullDevice() const
+    {
+        if (::geteuid() != 0)
+            return QStringLiteral("/dev/null");
+        const QString node = m_dir->path() + QStringLiteral("/null");
+        if (!QFileInfo::exists(node))
+            ::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0666, ::makedev(1, 3));
+        return node;
+    }
 
     QTemporaryDir m_home;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -755,7 +767,7 @@ void StoredSettingsTest::saveThatCannotBeDone()
         if (what == u"fifo")
             QCOMPARE(::mkfifo(path.constData(), 0600), 0);
         else if (what == u"/dev/null")
-            QVERIFY(QFile::link(what, filePath()));
+            QVERIFY(QFile::link(nullDevice(), filePath()));
         else if (what == u"dangling")
             QVERIFY(QFile::link(folder() + QStringLiteral("/gone"), filePath()));
         else if (what == u"loop")
