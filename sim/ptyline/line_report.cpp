@@ -167,7 +167,9 @@ bool writeAdapter(dev_t device, const Adapter &adapter)
 {
     std::string refused;
     auto refuse = [&](const char *what) {
-        refused += (refused.empty() ? "" : ",") + std::string(what);
+        if (!refused.empty())
+            refused += ',';
+        refused += what;
     };
     if (adapter.refusesParity)
         refuse("parity");
