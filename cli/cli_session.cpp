@@ -24,12 +24,11 @@ StoredSettings settingsFor(bool store)
     return store ? stored : stored.readOnly();
 }
 
+// A device given on the command line is reached at GivenDeviceNumber; one that a COM
+// number names is reached at that number, and none given changes nothing.
 PortMap portsFor(const SessionOptions &options)
 {
-    const PortMap ports(PortsFolder());
-    if (options.device.isEmpty() || ports.numberOf(options.device) != 0)
-        return ports;
-    return ports.withGivenDevice(options.device);
+    return PortMap(PortsFolder()).withGivenDevice(options.device);
 }
 
 } // namespace

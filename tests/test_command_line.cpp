@@ -1,10 +1,12 @@
 // The command-line front end, run as a program against simulated modules.
 
 #include "baud_rate_modes.h"
+#include "config_folder.h"
 #include "program_run.h"
 #include "simulated_ports.h"
 #include "stored_settings.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -104,6 +106,8 @@ private slots:
     void moduleSubcommands_data();
     void moduleSubcommands();
     void scanAsJson();
+    void findThatCannotBeStored_data();
+    void findThatCannotBeStored();
     void everyPortFindsEachModule_data();
     void everyPortFindsEachModule();
     void namedPortIsTheOnlyOneTouched();
@@ -565,6 +569,37 @@ void CommandLineTest::scanAsJson()
     QCOMPARE(module.value(QStringLiteral("message")).toString(),
              QStringLiteral("读取模组资讯完成. (串口 : #2)"));
     QCOMPARE(storedPlace(), QStringLiteral("COM2 38400,e,8,1"));
+}
+
+void CommandLineTest::findThatCannotBeStored_data()
+{
+    QTest::addColumn<bool>("json");
+    QTest::newRow("text") << false;
+    QTest::newRow("json") << true;
+}
+
+void CommandLineTest::findThatCannotBeStored()
+{
+    QFETCH(bool, json);
+    SimulatedPorts ports;
+    ports.addModule(2);
+    // The settings file's place is taken by a folder: the module is found all the same.
+    QVERIFY(QDir().mkpath(VantrelConfigFolder() + QStringLiteral("/Morvale.reg")));
+    QStringList arguments{QStringLiteral("scan")};
+    if (json)
+        arguments << QStringLiteral("--json");
+    const Run run = tx4040(arguments);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.output.contains("TX040001"), run.output.constData());
+    QVERIFY2(run.errors.contains("Morvale.reg") && run.errors.contains("it is a folder"),
+             run.errors.constData());
+    if (!json)
+        return;
+    const QJsonObject report = QJsonDocument::fromJson(run.output).object();
+    QCOMPARE(report.value(QStringLiteral("stored")).toBool(), false);
+    const QJsonArray reasons = report.value(QStringLiteral("reasons")).toArray();
+    QCOMPARE(reasons.size(), 1);
+    QVERIFY2(reasons.first().toString().contains("it is a folder"), run.output.constData());
 }
 
 void CommandLineTest::everyPortFindsEachModule_data()
