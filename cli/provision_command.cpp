@@ -12,6 +12,8 @@
 #include <QCoreApplication>
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int HighestId = 99;
@@ -134,8 +136,11 @@ bool waitUntilTakenOff(CliSession &session, const QString &serialNo, Progress &p
             progress.clear();
             return true;
         }
-        for (int waited = 0; waited < PresenceCheckEveryMs && !session.stopped(); waited += 100) {
-            session.services().sleepMs(100);
+        // In short steps, so that a stop is seen at once.
+        const LinkServices &services = session.services();
+        const qint64 nextCheckUs = services.clockUs() + PresenceCheckEveryMs * 1000;
+        while (!session.stopped() && services.clockUs() < nextCheckUs) {
+            services.sleepUntilUs(std::min(nextCheckUs, services.clockUs() + 100'000));
             QCoreApplication::processEvents();
         }
     }

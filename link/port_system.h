@@ -134,6 +134,9 @@ qint64 FlockHolder(const QString &device);
 // hex and its inode; lines with "->" wait for a lock and hold none. self: never this one.
 qint64 FlockHolderIn(const QByteArray &procLocks, quint64 fileSystem, quint64 inode, qint64 self);
 qint64 OpenedBy(const QString &device);
+// The first process other than `self` that has the device open, from the descriptor links
+// of the process folders under procRoot ("/proc" on the system); 0 for none.
+qint64 OpenedByIn(const QString &procRoot, const QString &device, qint64 self);
 // Its short name ("minicom"), where it can be seen.
 QString ProcessName(qint64 pid);
 

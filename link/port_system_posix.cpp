@@ -503,14 +503,18 @@ qint64 FlockHolder(const QString &device)
 
 qint64 OpenedBy(const QString &device)
 {
-    const qint64 self = QCoreApplication::applicationPid();
-    const QStringList processes = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    return OpenedByIn(QStringLiteral("/proc"), device, QCoreApplication::applicationPid());
+}
+
+qint64 OpenedByIn(const QString &procRoot, const QString &device, qint64 self)
+{
+    const QStringList processes = QDir(procRoot).entryList(QDir::Dirs);
     for (const QString &entry : processes) {
         bool ok = false;
         const qint64 pid = entry.toLongLong(&ok);
         if (!ok || pid == self)
             continue;
-        const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+        const QDir fds(procRoot + QStringLiteral("/%1/fd").arg(pid));
         for (const QFileInfo &fd : fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot)) {
             if (fd.symLinkTarget() == device)
                 return pid;

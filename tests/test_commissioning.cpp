@@ -7,6 +7,7 @@
 #include "program_run.h"
 #include "simulated_ports.h"
 #include "stored_settings.h"
+#include "unique_fd.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -16,6 +17,9 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -135,6 +139,7 @@ private slots:
     void provisionStoppedWithAModuleInHand();
     void provisionKeepsToTheBenchPort();
     void provisionWithoutABenchPort();
+    void provisionOnATerminalSaysWhatItWaitsFor();
     void provisionLogsWhatFailed_data();
     void provisionLogsWhatFailed();
 };
@@ -436,6 +441,31 @@ void CommissioningTest::provisionKeepsToTheBenchPort()
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(bench.state().id, QByteArray("30"));
     QCOMPARE(elsewhere.heardCommands(), QList<QByteArray>{});
+}
+
+void CommissioningTest::provisionOnATerminalSaysWhatItWaitsFor()
+{
+    // Standard error on a terminal: what the run waits for, on one line that is cleared
+    // once it comes.
+    SimulatedPorts ports;
+    ports.addModule(Port);
+    QTemporaryDir folder;
+    UniqueFd terminal(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    QVERIFY(terminal.isValid() && ::grantpt(terminal.get()) == 0 &&
+            ::unlockpt(terminal.get()) == 0);
+    QProcess provision;
+    provision.setStandardErrorFile(QString::fromLocal8Bit(::ptsname(terminal.get())));
+    startProvision(provision, folder.filePath(QStringLiteral("bench.csv")),
+                   {QStringLiteral("--first-id"), QStringLiteral("20"), QStringLiteral("--count"),
+                    QStringLiteral("1")});
+    QVERIFY(provision.waitForFinished(30000));
+    QCOMPARE(provision.exitCode(), 0);
+    QByteArray shown;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(terminal.get(), buffer, sizeof buffer)) > 0;)
+        shown.append(buffer, n);
+    QVERIFY2(shown.startsWith("\r\033[Kwaiting for a module on COM3\r\033[K"), shown.constData());
+    QVERIFY2(shown.endsWith("\r\033[K"), shown.constData());
 }
 
 void CommissioningTest::provisionWithoutABenchPort()

@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <chrono>
 
 #include <cerrno>
 #include <cstring>
@@ -62,6 +63,7 @@ private slots:
     void exchangeLines_data();
     void exchangeLines();
     void failedOpen();
+    void timesAreTheSystemsMonotonicClock();
     void writeThatFails_data();
     void writeThatFails();
     void fifoWithoutReader();
@@ -218,6 +220,42 @@ void FrameTraceTest::exchangeLines()
         seen << line.text;
     }
     QCOMPARE(seen, lines);
+}
+
+void FrameTraceTest::timesAreTheSystemsMonotonicClock()
+{
+    // Each line's time lies between two readings of the system's monotonic clock taken
+    // around it, so the log merges with any other log of that clock. Several lines, a
+    // little apart, so that they fall at different points of a second.
+    QTemporaryDir dir;
+    const QString logPath = dir.path() + QStringLiteral("/frames.log");
+    QString error;
+    const std::shared_ptr<FrameTrace> trace = FrameTrace::open(logPath, error);
+    QVERIFY2(trace, qPrintable(error));
+    const auto monotonicMicros = [] {
+        return std::chrono::duration_cast<std::chrono::microseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    };
+    QList<std::pair<qint64, qint64>> around;
+    for (int i = 0; i < 5; ++i) {
+        const qint64 before = monotonicMicros();
+        trace->record(QStringLiteral("COM3"), Mode, QStringLiteral("close"));
+        around.append({before, monotonicMicros()});
+        QTest::qSleep(97);
+    }
+    QFile log(logPath);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArrayList lines = log.readAll().split('\n');
+    QCOMPARE(lines.size(), around.size() + 1);
+    for (int i = 0; i < around.size(); ++i) {
+        const qint64 at = timed("program", lines.at(i)).micros;
+        QVERIFY2(around[i].first <= at && at <= around[i].second,
+                 qPrintable(QStringLiteral("%1 not in %2..%3")
+                                .arg(at)
+                                .arg(around[i].first)
+                                .arg(around[i].second)));
+    }
 }
 
 void FrameTraceTest::failedOpen()

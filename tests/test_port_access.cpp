@@ -8,8 +8,10 @@
 #include "simulated_ports.h"
 #include "system_consoles.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
@@ -68,12 +70,16 @@ private slots:
     void neverOpensWhatIsNotATerminal();
     void consolesAreNoPorts_data();
     void consolesAreNoPorts();
+    void consoleNumbers_data();
+    void consoleNumbers();
     void settingsComeBackExactly();
     void secondOpenFails();
     void failedOpenLeavesTheHolderAlone();
     void advisoryLockKeepsOthersOut();
     void holderFromProcLocks_data();
     void holderFromProcLocks();
+    void holderByItsOpenDescriptors_data();
+    void holderByItsOpenDescriptors();
     void lowLatencyWhileOpen_data();
     void lowLatencyWhileOpen();
     void refusedModeStringKeepsTheLine();
@@ -185,6 +191,32 @@ void PortAccessTest::consolesAreNoPorts()
     QFETCH(QByteArray, active);
     QFETCH(QStringList, consoles);
     QCOMPARE(ConsoleDevices(procConsoles, active), consoles);
+}
+
+void PortAccessTest::consoleNumbers_data()
+{
+    QTest::addColumn<int>("major");
+    QTest::addColumn<int>("minor");
+    QTest::addColumn<bool>("console");
+    QTest::newRow("the last virtual console, tty63") << 4 << 63 << true;
+    QTest::newRow("the first serial port, ttyS0") << 4 << 64 << false;
+    QTest::newRow("a USB adapter, ttyUSB0") << 188 << 0 << false;
+}
+
+void PortAccessTest::consoleNumbers()
+{
+    // By its number, whatever name its node has.
+    QFETCH(int, major);
+    QFETCH(int, minor);
+    QFETCH(bool, console);
+    if (::geteuid() != 0)
+        QSKIP("only root may make a device node");
+    QTemporaryDir folder;
+    const QString node = folder.filePath(QStringLiteral("line"));
+    QCOMPARE(::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0600,
+                     ::makedev(unsigned(major), unsigned(minor))),
+             0);
+    QCOMPARE(HasConsoleNumber(node), console);
 }
 
 void PortAccessTest::settingsComeBackExactly()
@@ -318,6 +350,36 @@ void PortAccessTest::holderFromProcLocks()
     QCOMPARE(FlockHolderIn(locks, ::makedev(0x1a, 0x2b), 77, 100), holder);
 }
 
+// Process folders by name, each with the devices its descriptors lead to.
+using Processes = QMap<QString, QStringList>;
+
+void PortAccessTest::holderByItsOpenDescriptors_data()
+{
+    // This process is 100.
+    QTest::addColumn<Processes>("processes");
+    QTest::addColumn<qint64>("holder");
+    const QString device = QStringLiteral("/dev/ttyUSB0");
+    QTest::newRow("another process")
+        << Processes{{"100", {device}}, {"4242", {"/dev/null", device}}} << qint64(4242);
+    QTest::newRow("only this process")
+        << Processes{{"100", {device}}, {"self", {device}}} << qint64(0);
+    QTest::newRow("another device") << Processes{{"4242", {"/dev/ttyUSB1"}}} << qint64(0);
+}
+
+void PortAccessTest::holderByItsOpenDescriptors()
+{
+    QFETCH(Processes, processes);
+    QFETCH(qint64, holder);
+    QTemporaryDir proc;
+    for (auto process = processes.cbegin(); process != processes.cend(); ++process) {
+        const QString fds = proc.filePath(process.key() + QStringLiteral("/fd"));
+        QVERIFY(QDir().mkpath(fds));
+        for (int fd = 0; fd < process.value().size(); ++fd)
+            QVERIFY(QFile::link(process.value().at(fd), fds + u'/' + QString::number(fd)));
+    }
+    QCOMPARE(OpenedByIn(proc.path(), QStringLiteral("/dev/ttyUSB0"), 100), holder);
+}
+
 void PortAccessTest::lowLatencyWhileOpen_data()
 {
     QTest::addColumn<bool>("refused");
@@ -423,19 +485,28 @@ void PortAccessTest::idleReadGivesUpAfterAboutOneMs()
 
 void PortAccessTest::waitMsHoldsAcrossTheClockWrap()
 {
-    // The clock starts 3 ms before it wraps past its largest value.
+    // A clock 3 ms before it wraps past its largest value that moves on a millisecond at
+    // each reading: the wait ends at the first reading 10 ms after its start, past the
+    // wrap, and not a reading later.
+    constexpr quint32 Start = 0xFFFFFFFDu;
+    quint32 next = Start;
+    quint32 last = 0;
+    int readings = 0;
     LinkServices services = LinkServices::system();
-    const auto realClock = services.clockMs;
-    const quint32 offset = 0xFFFFFFFDu - realClock();
-    services.clockMs = [realClock, offset] { return realClock() + offset; };
-    QVERIFY(services.clockMs() > 0xFFFFFF00u);
-
+    services.clockMs = [&] {
+        ++readings;
+        last = next++;
+        return last;
+    };
     SimulatedPorts ports;
     PortAccess port(ports.portMap(), services);
-    const qint64 ms = MeasureMs([&] { port.WaitMs(10); });
-    QVERIFY(services.clockMs() < 0x100u);
-    QVERIFY2(ms >= 9 && ms <= 30, qPrintable(QString::number(ms)));
-    QCOMPARE(MeasureMs([&] { port.WaitMs(-5); }) < 5, true);
+    readings = 0;
+    port.WaitMs(10);
+    QCOMPARE(last, quint32(Start + 10));
+    QVERIFY(last < Start);
+    readings = 0;
+    port.WaitMs(-5);
+    QCOMPARE(readings, 0);
 }
 
 void PortAccessTest::moduleHearsOnlyItsOwnSetting_data()

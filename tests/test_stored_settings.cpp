@@ -335,6 +335,8 @@ void StoredSettingsTest::load_data()
     QTest::newRow("header line only") << QByteArray("REGEDIT4\n") << Defaults;
     QTest::newRow("only another key")
         << "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\VANTREL\\Other]\n" + all << Defaults;
+    QTest::newRow("the key's name without its closing bracket names no key")
+        << "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\VANTREL\\Morvale\n" + all << Defaults;
     QTest::newRow("values of a subkey are not the key's")
         << key("\"LanguageFlag\"=\"ChineseBIG5\"\n\n"
                "[HKEY_LOCAL_MACHINE\\Software\\VANTREL\\Morvale\\Sub]\n"
