@@ -286,11 +286,13 @@ void CommandLineTest::usageErrors()
 void CommandLineTest::helpAndShortOptions_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QByteArray>("output"); // its first line
+    QTest::addColumn<QByteArray>("output"); // how it begins
     QTest::newRow("help SUBCOMMAND")
         << QStringList{"help", "set-mode"} << QByteArray("Usage: tx4040 set-mode hold|normal");
     QTest::newRow("SUBCOMMAND --help")
-        << QStringList{"watch", "--help"} << QByteArray("Usage: tx4040 watch");
+        << QStringList{"watch", "--help"}
+        << QByteArray("Usage: tx4040 watch [--outputs 1010] [--cycles N] [-j|--json] "
+                      "[--reconnect]\ndrive the outputs (DO1 to DO4)");
     QTest::newRow("SUBCOMMAND -h") << QStringList{"map", "-h"} << QByteArray("Usage: tx4040 map N");
     QTest::newRow("-h") << QStringList{"-h"} << QByteArray("Usage: tx4040 [--trace FILE]");
     QTest::newRow("-V") << QStringList{"-V"} << QByteArray("tx4040 3.");
@@ -878,6 +880,8 @@ void CommandLineTest::linkThatIsNoPortOfTheProgram_data()
         << "stale" << QByteArray("stale link: the simulated module that made it is gone");
     QTest::newRow("a link left by a simulated module whose process number is taken again")
         << "reused" << QByteArray("stale link: the simulated module that made it is gone");
+    QTest::newRow("a link whose record names no process")
+        << "no process" << QByteArray("stale link: the simulated module that made it is gone");
 }
 
 void CommandLineTest::linkThatIsNoPortOfTheProgram()
@@ -900,12 +904,16 @@ void CommandLineTest::linkThatIsNoPortOfTheProgram()
         QVERIFY(QFile::link(node, link));
     } else {
         QVERIFY(QFile::link(QString::fromLocal8Bit(::ptsname(other.get())), link));
-        // Its record names a process that no longer runs, or one that runs now under
-        // that number but started at another time.
+        // Its record names a process that no longer runs, one that runs now under that
+        // number but started at another time, or none at all.
         QFile record(ports.portsFolder() + QStringLiteral("/.COM4.owner"));
         QVERIFY(record.open(QIODevice::WriteOnly));
-        const qint64 pid = kind == u"stale" ? 999999999 : QCoreApplication::applicationPid();
-        record.write(QByteArray::number(pid) + " 1\n");
+        if (kind == u"stale")
+            record.write("999999999 1\n");
+        else if (kind == u"reused")
+            record.write(QByteArray::number(QCoreApplication::applicationPid()) + " 1\n");
+        else
+            record.write("0\n");
     }
     const Run listing = tx4040({QStringLiteral("ports")});
     QVERIFY2(listing.output.contains(said), listing.output.constData());
