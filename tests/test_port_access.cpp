@@ -437,12 +437,12 @@ void PortAccessTest::writesReturnOnceSent_data()
 {
     QTest::addColumn<QString>("mode");
     QTest::addColumn<int>("count");
-    QTest::addColumn<double>("leastMs"); // the bytes' wire time, then the pause
-    // 11 bits a character with parity, 10 without.
-    QTest::newRow("a byte at 4800,e") << "4800,e,8,1" << 1 << 11.0 / 4.8 + 1;
-    QTest::newRow("20 bytes at 4800,e") << "4800,e,8,1" << 20 << 20 * 11.0 / 4.8 + 5;
-    QTest::newRow("20 bytes at 9600,n") << "9600,n,8,1" << 20 << 20 * 10.0 / 9.6 + 5;
-    QTest::newRow("20 bytes at 115200,n") << "115200,n,8,1" << 20 << 20 * 10.0 / 115.2 + 5;
+    QTest::addColumn<double>("wireMs"); // 11 bits a character with parity, 10 without
+    QTest::addColumn<int>("pauseMs");   // what the module needs after a byte or a block
+    QTest::newRow("a byte at 4800,e") << "4800,e,8,1" << 1 << 11.0 / 4.8 << 1;
+    QTest::newRow("20 bytes at 4800,e") << "4800,e,8,1" << 20 << 20 * 11.0 / 4.8 << 5;
+    QTest::newRow("20 bytes at 9600,n") << "9600,n,8,1" << 20 << 20 * 10.0 / 9.6 << 5;
+    QTest::newRow("20 bytes at 115200,n") << "115200,n,8,1" << 20 << 20 * 10.0 / 115.2 << 5;
 }
 
 void PortAccessTest::writesReturnOnceSent()
@@ -450,10 +450,17 @@ void PortAccessTest::writesReturnOnceSent()
     // A write returns when its bytes have left the port, and only then pauses.
     QFETCH(QString, mode);
     QFETCH(int, count);
-    QFETCH(double, leastMs);
+    QFETCH(double, wireMs);
+    QFETCH(int, pauseMs);
     SimulatedPorts ports;
     ports.addSilentPort(5);
-    PortAccess port(ports.portMap(), LinkServices::system());
+    LinkServices services = LinkServices::system();
+    QList<int> pauses;
+    services.sleepMs = [&pauses, sleep = services.sleepMs](int ms) {
+        pauses << ms;
+        sleep(ms);
+    };
+    PortAccess port(ports.portMap(), services);
     QVERIFY(port.OpenPort(5, mode));
     const QByteArray bytes(count, 'x');
     const double ms = ShortestMs(3, [&] {
@@ -462,7 +469,8 @@ void PortAccessTest::writesReturnOnceSent()
         else
             port.WriteBlock(bytes.constData(), count);
     });
-    QVERIFY2(ms >= leastMs && ms < leastMs + 15, qPrintable(QString::number(ms)));
+    QVERIFY2(ms >= wireMs + pauseMs && ms < wireMs + pauseMs + 15, qPrintable(QString::number(ms)));
+    QCOMPARE(pauses, QList<int>(3, pauseMs));
 }
 
 void PortAccessTest::idleReadGivesUpAfterAboutOneMs()
