@@ -97,6 +97,8 @@ private slots:
     void usageErrors();
     void helpAndShortOptions_data();
     void helpAndShortOptions();
+    void helpOffersWhatTheSubcommandTakes_data();
+    void helpOffersWhatTheSubcommandTakes();
     void bashCompletion_data();
     void bashCompletion();
     void languageOfTheLocale_data();
@@ -312,6 +314,27 @@ void CommandLineTest::helpAndShortOptions()
     const Run run = tx4040(arguments);
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.output.startsWith(output), run.output.constData());
+}
+
+void CommandLineTest::helpOffersWhatTheSubcommandTakes_data()
+{
+    QTest::addColumn<QString>("subcommand");
+    for (const char *subcommand : {"ports", "map", "unmap", "scan", "watch", "provision"})
+        QTest::newRow(subcommand) << QString::fromLatin1(subcommand);
+}
+
+void CommandLineTest::helpOffersWhatTheSubcommandTakes()
+{
+    // The options shared by the subcommands that talk to the module are in a
+    // subcommand's help exactly where it takes them.
+    QFETCH(QString, subcommand);
+    SimulatedPorts ports;
+    const Run help = tx4040({subcommand, QStringLiteral("--help")});
+    const Run withLanguage =
+        tx4040({subcommand, QStringLiteral("--language"), QStringLiteral("English"),
+                QStringLiteral("--help")});
+    QCOMPARE(help.exitCode, 0);
+    QCOMPARE(help.output.contains("--language L"), withLanguage.exitCode == 0);
 }
 
 void CommandLineTest::bashCompletion_data()
