@@ -479,8 +479,8 @@ void CommandLineTest::moduleSubcommands_data()
     QTest::newRow("scan searches all twelve settings")
         << false << 0 << QStringList{"scan"} << 0 << QByteArray("port: COM3\ndevice: ") << untouched
         << here << QByteArray();
-    QTest::newRow("scan locked at another setting")
-        << false << 0 << QStringList{"scan", "--setting", "19200,e,8,1"} << 1
+    QTest::newRow("scan locked at another setting, by its index")
+        << false << 0 << QStringList{"scan", "--setting", "5"} << 1
         << QByteArray("Module Not Find") << untouched << QStringLiteral("none") << QByteArray();
     QTest::newRow("scan without storing")
         << false << 0 << QStringList{"scan", "--port", "3", "--no-store"} << 0
