@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -72,6 +73,16 @@ CliSession::CliSession(const SessionOptions &options)
         else
             m_state.StopRequested = true;
     });
+}
+
+void CliSession::pauseUnlessStopped(int ms)
+{
+    constexpr qint64 StepUs = 100'000;
+    const qint64 endUs = m_services.clockUs() + ms * 1000LL;
+    while (!m_stopped && m_services.clockUs() < endUs) {
+        m_services.sleepUntilUs(std::min(endUs, m_services.clockUs() + StepUs));
+        QCoreApplication::processEvents();
+    }
 }
 
 WorkResult CliSession::scan(const ScanLimits &limits)

@@ -75,6 +75,9 @@ public:
     // The port the command line named (--port, or --device's COM number), if any.
     std::optional<int> target() const { return m_target; }
     bool stopped() const { return m_stopped; }
+    // Sleeps for ms in short steps, pumping events, so that a stop from outside ends the
+    // pause at once.
+    void pauseUnlessStopped(int ms);
 
 private:
     SharedState m_state;

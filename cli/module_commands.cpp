@@ -158,7 +158,7 @@ QString waitForReturn(CliSession &session, int port, const QString &lostDevice)
         const QString device = session.ports().devicePath(port);
         if (!device.isEmpty() && (session.ports().usesPortsFolder() || device == lostDevice))
             return device;
-        session.services().sleepMs(CheckEveryMs);
+        session.pauseUnlessStopped(CheckEveryMs);
     }
 }
 

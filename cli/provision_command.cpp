@@ -12,8 +12,6 @@
 #include <QCoreApplication>
 #include <QSet>
 
-#include <algorithm>
-
 namespace {
 
 constexpr int HighestId = 99;
@@ -136,13 +134,7 @@ bool waitUntilTakenOff(CliSession &session, const QString &serialNo, Progress &p
             progress.clear();
             return true;
         }
-        // In short steps, so that a stop is seen at once.
-        const LinkServices &services = session.services();
-        const qint64 nextCheckUs = services.clockUs() + PresenceCheckEveryMs * 1000;
-        while (!session.stopped() && services.clockUs() < nextCheckUs) {
-            services.sleepUntilUs(std::min(nextCheckUs, services.clockUs() + 100'000));
-            QCoreApplication::processEvents();
-        }
+        session.pauseUnlessStopped(PresenceCheckEveryMs);
     }
 }
 
